@@ -1,0 +1,2 @@
+# Placeholder until the engine build lands: an empty target so the rest links.
+add_library(zsf_dumb INTERFACE)

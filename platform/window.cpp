@@ -1,0 +1,6 @@
+#include "platform/window.h"
+
+void PlatformPostMessage(PlatformWindow* window, unsigned message, uintptr_t wparam,
+                         intptr_t lparam) {
+  if (window && window->post_message) window->post_message(window, message, wparam, lparam);
+}

@@ -1,0 +1,7 @@
+// The plug-in's only exported symbol.
+#include "plugin/host_api.h"
+#include "plugin/module_record.h"
+
+extern "C" __attribute__((visibility("default"))) In_Module* ZSF_CDECL winampGetInModule2() {
+  return GetModuleRecord();
+}

@@ -1,0 +1,44 @@
+// Building a song's samples out of pack entries: copy, reverse, cut, join, gain.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "samples/sample_store.h"
+
+struct DerivedSample {
+  uint32_t size;
+  uint8_t* data;  // owned (malloc); null on failure
+  uint16_t aux8;
+  uint16_t bits;  // 8 = 8-bit, any other value 16-bit
+  uint8_t coded;
+  uint32_t storedSize;
+  uint32_t aux32;
+};
+
+// One source entry of a version-2 song body.
+struct SampleSource {
+  uint32_t entry;     // pack entry index
+  uint32_t reserved;  // always 0
+  uint8_t code;       // transform code
+  uint32_t a;         // first parameter
+  uint32_t b;         // second parameter
+  float gain;
+};
+
+struct SampleSourceTable {
+  std::vector<SampleSource> sources;
+  std::vector<uint32_t> sampleSources;  // per song sample: its source index
+};
+uint32_t SampleSourceTableAppendSource(SampleSourceTable* table, const SampleSource& source);
+uint32_t SampleSourceTableAppendSample(SampleSourceTable* table, uint32_t sourceIndex);
+
+uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t entry,
+                      uint8_t transform, uint32_t parameter, uint8_t volumePercent);
+uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
+                                uint8_t transform, uint32_t a, uint32_t b, float gain,
+                                const SampleSourceTable* table);
+
+int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width);
+int32_t ReadSampleBackward(const uint8_t*& cursor, uint32_t width);
+void WriteSampleForward(uint8_t*& cursor, uint32_t width, int32_t value);
+void WriteSampleBackward(uint8_t*& cursor, uint32_t width, int32_t value);

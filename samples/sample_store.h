@@ -1,0 +1,28 @@
+// SampleStore: the per-song holder of a ZSP pack's loaded entries.
+#pragma once
+#include <cstdint>
+
+#include "samples/sample_record.h"
+
+struct ByteStream;
+
+struct SampleStore {
+  uint8_t scrambled;      // scramble flag of the last pack header read
+  uint8_t major;          // version of the last pack read
+  uint8_t minor;
+  int32_t key;            // descrambling key, -49..49; 0 = none
+  uint32_t loaded;        // 1 once a pack has been read, 0 after release
+  uint32_t entryCount;
+  SampleRecord* entries;  // entryCount records, slot order
+};
+
+SampleStore* SampleStoreCreate();
+void SampleStoreDestroy(SampleStore* store);
+// key = passwordKey as signed 32-bit, remainder by 50 with the dividend's sign.
+void SampleStoreSetKey(SampleStore* store, uint32_t passwordKey);
+// Reads the pack from the stream's start; loads only WANTED entries (all when
+// WANTED is null). Never closes the stream. 0 on success, 1 on failure.
+uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t* wanted,
+                         uint16_t wantedCount);
+// 1 when nothing is loaded; otherwise frees every entry and returns 0.
+uint32_t SampleStoreRelease(SampleStore* store);
