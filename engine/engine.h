@@ -1,0 +1,34 @@
+// The wall in front of the module engine: the rest of the system reaches the
+// engine only through these calls; the engine's own headers stay inside engine/.
+#pragma once
+#include <cstdint>
+
+struct DUH;              // a loaded module with its seek checkpoints and length
+struct DUH_SIGRENDERER;  // a renderer over a module
+
+// The render hook sees the freshly mixed samples (24-bit full scale) before they are
+// converted; channels arrive interleaved in samples[0].
+using EngineRenderHook = void (*)(void* data, int32_t** samples, int channels, long frames);
+
+// Reads a module image by kind (0 IT, 1 XM, 2 S3M, 3 MOD) through a memory file over
+// DATA (read in place, not kept). Also computes the length with jump-to-order ignored.
+// Null when the kind is above 3 or the engine refuses the image.
+DUH* EngineReadModule(uint32_t moduleKind, const uint8_t* data, uint32_t size);
+// Length in 1/65536 s; 0 for no module.
+int32_t EngineGetLength(DUH* module);
+void EngineUnload(DUH* module);
+
+// Process-wide default for ignoring effect B in new IT renderers (Init turns it on).
+void EngineSetDefaultIgnoreJump(int on);
+
+// A renderer at POSITION (1/65536 s) with CHANNELS output channels; null on failure.
+DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int32_t position);
+// Ignore jump-to-order, stop at the song's loop and at XM speed zero. No-op for null
+// or non-IT renderers.
+void ConfigureRenderer(DUH_SIGRENDERER* renderer);
+void EngineSetRenderHook(DUH_SIGRENDERER* renderer, EngineRenderHook hook, void* data);
+// Renders up to FRAMES frames, interleaved, 8-bit (unsigned when UNSIGN) or 16-bit
+// signed. Returns the frames rendered; 0 at the end of the song or for no renderer.
+long EngineRender(DUH_SIGRENDERER* renderer, int bits, int unsign, float volume, float delta,
+                  long frames, void* out);
+void EngineEndRenderer(DUH_SIGRENDERER* renderer);
