@@ -1,0 +1,63 @@
+// Song: loads one ZSF/ZTF song and rebuilds its ordinary module image.
+#pragma once
+#include <cstdint>
+
+#include "samples/sample_record.h"
+
+struct ByteStream;
+struct SampleStore;
+
+// An ordinary module file rebuilt in memory; the caller owns data (free()).
+struct ModuleImage {
+  uint32_t size;
+  uint8_t* data;
+};
+
+// What a load produces; owned by the Song.
+struct SongBody {
+  uint32_t sampleCount;
+  uint8_t* structure;        // decompressed structure image (malloc)
+  uint32_t structureSize;
+  SampleRecord* records;     // sampleCount records, each owning its data
+  uint32_t* sampleSizes;     // as stored in the file
+  uint32_t spare;            // version 1 spare value, else 0
+  uint8_t moduleKind;        // ModuleKind after a load (the FileKind being loaded before)
+  uint32_t* sampleOffsets;   // as stored in the file (0 where absent)
+};
+
+// Releases everything a body owns and zeroes it (also what a failed load left).
+void ReleaseSongBody(SongBody* body);
+
+class Song {
+ public:
+  Song();
+  ~Song();
+  Song(const Song&) = delete;
+  Song& operator=(const Song&) = delete;
+
+  // 0, or 1 when nothing was loaded.
+  uint32_t Reset();
+  uint32_t LoadFile(const char* name, uint32_t* sampleCount = nullptr);
+  // STREAM holds exactly the song, positioned at its start.
+  uint32_t LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fileKind);
+  uint32_t BuildModuleImage(ModuleImage* out);
+  void ReleaseSamples();
+  void SetPasswordKey(uint32_t passwordKey);
+  uint8_t GetModuleKind() const { return moduleKind_; }
+  SampleStore* GetSampleStore() const { return store_; }
+  void SetPackStream(ByteStream* stream) { packStream_ = stream; }
+
+  const SongBody& Body() const { return body_; }
+  uint8_t VersionMajor() const { return major_; }
+  uint8_t VersionMinor() const { return minor_; }
+  bool Loaded() const { return loaded_ != 0; }
+
+ private:
+  SongBody body_{};
+  uint8_t major_ = 0;
+  uint8_t minor_ = 0;
+  uint32_t loaded_ = 0;
+  uint8_t moduleKind_ = 7;
+  SampleStore* store_ = nullptr;
+  ByteStream* packStream_ = nullptr;
+};
