@@ -1,0 +1,74 @@
+#include "tools/collection_info.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "collection/collection.h"
+
+namespace {
+
+int Failed(const std::string& path, const char* step, const std::string& reason) {
+  std::fprintf(stderr, "zsftool: %s: %s: %s\n", path.c_str(), step, reason.c_str());
+  return 1;
+}
+
+std::string KindName(uint8_t kind) {
+  if (kind == kEntryTune) return "tune";
+  if (kind == kEntrySamplePack) return "pack";
+  return "text(" + std::to_string(kind) + ")";
+}
+
+std::string FixedText(const char* text, size_t width) {
+  return std::string(text, strnlen(text, width));
+}
+
+// LoadCollection answers only 0 or 1; the user deserves to know which step failed.
+std::string WhyNotLoaded(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::strerror(errno);
+  char magic[4] = {0, 0, 0, 0};
+  size_t got = std::fread(magic, 1, sizeof magic, f);
+  std::fclose(f);
+  if (got < sizeof magic || strncasecmp(magic, zgm::kMagic, sizeof magic) != 0)
+    return "not a ZGM collection (no \"ZGM1\" magic)";
+  return "more than 666 entries, or the file is shorter than its entries declare";
+}
+
+struct CollectionHolder {
+  Collection* c = CollectionCreate();
+  ~CollectionHolder() { CollectionDestroy(c); }
+};
+
+}  // namespace
+
+int PrintCollectionInfo(const std::string& path) {
+  // First only the entry headers, then the data of the tunes alone: a large pack
+  // is never read just to list it.
+  CollectionHolder headers;
+  const uint32_t none = 0;
+  if (!headers.c) return Failed(path, "load", "out of memory");
+  if (LoadCollection(headers.c, path.c_str(), 0, &none) != 0)
+    return Failed(path, "load", WhyNotLoaded(path));
+  std::vector<uint32_t> tunes;
+  for (uint32_t i = 0; i < headers.c->count; ++i)
+    if (headers.c->entries[i].kind == kEntryTune) tunes.push_back(i);
+
+  CollectionHolder loaded;
+  if (!loaded.c) return Failed(path, "load", "out of memory");
+  if (LoadCollection(loaded.c, path.c_str(), static_cast<uint32_t>(tunes.size()),
+                     tunes.empty() ? &none : tunes.data()) != 0)
+    return Failed(path, "load tunes", WhyNotLoaded(path));
+
+  const Collection* c = loaded.c;
+  std::printf("%s: ZGM collection, %u entries\n", path.c_str(), c->count);
+  std::printf("info: %s\n", FixedText(c->info, sizeof c->info).c_str());
+  for (uint32_t i = 0; i < c->count; ++i) {
+    const CollectionEntry& e = c->entries[i];
+    std::printf("%4u  %-8s  %-8s  %u bytes\n", i, KindName(e.kind).c_str(),
+                FixedText(e.name, sizeof e.name).c_str(), e.size);
+  }
+  return 0;
+}
