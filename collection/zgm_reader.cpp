@@ -1,0 +1,182 @@
+// Reads ZGM collections into a Collection. The file is trusted for nothing: every
+// declared size is checked against what the stream still holds before anything is
+// allocated for it, and a file that ends early is refused as a whole, so a
+// collection never lists entries the file does not hold.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "collection/collection.h"
+#include "collection/collection_stream.h"
+#include "container/byte_cursor.h"
+#include "container/byte_stream.h"
+
+namespace {
+
+bool SameMagicIgnoringCase(const uint8_t* bytes) {
+  for (size_t i = 0; i < zgm::kMagicSize; ++i) {
+    uint8_t c = bytes[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+    if (c != static_cast<uint8_t>(zgm::kMagic[i])) return false;
+  }
+  return true;
+}
+
+bool IsWanted(uint32_t position, uint32_t n, const uint32_t* wanted) {
+  if (!wanted) return true;
+  for (uint32_t i = 0; i < n; ++i)
+    if (wanted[i] == position) return true;
+  return false;
+}
+
+uint32_t Remaining(const ByteStream* s) {
+  return s->position < s->size ? s->size - s->position : 0;
+}
+
+// Grows the array to hold EXTRA more entries; false when memory runs out.
+bool Reserve(Collection* c, uint32_t extra) {
+  size_t want = static_cast<size_t>(c->count) + extra;
+  auto* grown = static_cast<CollectionEntry*>(
+      std::realloc(c->entries, (want ? want : 1) * sizeof(CollectionEntry)));
+  if (!grown) return false;
+  c->entries = grown;
+  return true;
+}
+
+void FreeEntries(std::vector<CollectionEntry>& staged) {
+  for (CollectionEntry& e : staged) std::free(e.data);
+  staged.clear();
+}
+
+}  // namespace
+
+Collection* CollectionCreate() {
+  return static_cast<Collection*>(std::calloc(1, sizeof(Collection)));
+}
+
+void CollectionDestroy(Collection* collection) {
+  if (!collection) return;
+  ClearCollection(collection);
+  std::free(collection->entries);
+  std::free(collection);
+}
+
+void ClearCollection(Collection* collection) {
+  for (uint32_t i = 0; i < collection->count; ++i) {
+    std::free(collection->entries[i].data);
+    collection->entries[i].data = nullptr;
+  }
+  collection->count = 0;
+}
+
+const CollectionEntry* GetEntry(const Collection* collection, uint32_t position) {
+  if (!collection || position >= collection->count) return nullptr;
+  return &collection->entries[position];
+}
+
+uint32_t FindEntryOfKind(const Collection* collection, uint32_t n, uint8_t kind) {
+  if (!collection) return NotFound666;
+  for (uint32_t i = 0; i < collection->count; ++i) {
+    if (collection->entries[i].kind != kind) continue;
+    if (n == 0) return i;
+    --n;
+  }
+  return NotFound666;
+}
+
+uint32_t AppendEntry(Collection* collection, uint32_t size, const void* data,
+                     const char* name, uint8_t kind, uint32_t offset) {
+  CollectionEntry e{};
+  if (data) {
+    e.data = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+    if (!e.data) return NotFound666;
+    if (size) std::memcpy(e.data, data, size);
+  }
+  if (!Reserve(collection, 1)) {
+    std::free(e.data);
+    return NotFound666;
+  }
+  e.size = size;
+  e.kind = kind;
+  e.offset = offset;
+  // The 8 name bytes start cleared; a name of 8 characters keeps no terminator.
+  for (size_t i = 0; name && i < sizeof e.name && name[i]; ++i) e.name[i] = name[i];
+  collection->entries[collection->count] = e;
+  return collection->count++;
+}
+
+uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_t n,
+                                  const uint32_t* wanted) {
+  uint8_t header[zgm::kHeaderSize];
+  if (StreamRead(header, zgm::kMagicSize, s) != static_cast<int32_t>(zgm::kMagicSize) ||
+      !SameMagicIgnoringCase(header))
+    return 1;
+  const uint32_t rest = zgm::kHeaderSize - zgm::kMagicSize;
+  if (StreamRead(header + zgm::kMagicSize, rest, s) != static_cast<int32_t>(rest)) return 1;
+
+  ByteCursor head(header, sizeof header);
+  head.skip(zgm::kMagicSize + 2);  // magic, then two bytes nobody checks
+  char info[zgm::kInfoSize];
+  head.bytes(info, sizeof info);
+  const uint32_t count = head.u32();
+  if (!head.ok()) return 1;
+  // Refused before anything is allocated: too many entries for 666 to mean "not
+  // found", or more entry headers than the file could hold.
+  if (count > zgm::kMaxEntries || collection->count + count > zgm::kMaxEntries) return 1;
+  if (static_cast<uint64_t>(count) * zgm::kEntryHeaderSize > Remaining(s)) return 1;
+
+  // Entries are staged so that a file refused halfway leaves the collection as it was.
+  std::vector<CollectionEntry> staged;
+  staged.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t raw[zgm::kEntryHeaderSize];
+    if (StreamRead(raw, sizeof raw, s) != static_cast<int32_t>(sizeof raw)) {
+      FreeEntries(staged);
+      return 1;
+    }
+    ByteCursor field(raw, sizeof raw);
+    CollectionEntry e{};
+    e.kind = field.u8();
+    field.bytes(e.name, sizeof e.name);
+    e.size = field.u32();
+    e.offset = s->position;
+    // The data must lie wholly inside the file before a byte is allocated for it.
+    if (e.size > Remaining(s)) {
+      FreeEntries(staged);
+      return 1;
+    }
+    if (IsWanted(i, n, wanted)) {
+      e.data = static_cast<uint8_t*>(std::malloc(e.size ? e.size : 1));
+      if (!e.data ||
+          (e.size && static_cast<uint32_t>(StreamRead(e.data, e.size, s)) != e.size)) {
+        std::free(e.data);
+        FreeEntries(staged);
+        return 1;
+      }
+    } else if (e.size <= 0x7FFFFFFFu) {
+      StreamSkip(static_cast<int32_t>(e.size), s);
+    } else {
+      StreamSeek(s->position + e.size, s);  // cannot wrap: checked against the size above
+    }
+    staged.push_back(e);
+  }
+
+  if (!Reserve(collection, count)) {
+    FreeEntries(staged);
+    return 1;
+  }
+  if (count) std::memcpy(collection->entries + collection->count, staged.data(),
+                         count * sizeof(CollectionEntry));
+  collection->count += count;
+  std::memcpy(collection->info, info, sizeof info);
+  return 0;
+}
+
+uint32_t LoadCollection(Collection* collection, const char* name, uint32_t n,
+                        const uint32_t* wanted) {
+  ByteStream* s = StreamOpenFile(name);
+  if (!s) return 1;
+  uint32_t result = LoadCollectionFromStream(collection, s, n, wanted);
+  StreamClose(s);
+  return result;
+}
