@@ -40,6 +40,7 @@ class Song {
   uint32_t LoadFile(const char* name, uint32_t* sampleCount = nullptr);
   // STREAM holds exactly the song, positioned at its start.
   uint32_t LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fileKind);
+  // 0 with OUT holding a malloc'd image (the caller frees it); 1 with OUT = {0, null}.
   uint32_t BuildModuleImage(ModuleImage* out);
   void ReleaseSamples();
   void SetPasswordKey(uint32_t passwordKey);

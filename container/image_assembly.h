@@ -1,0 +1,19 @@
+// Assembling a module image: the structure image with each sample's stored form
+// written over its 4-byte placeholder.
+#pragma once
+#include <cstdint>
+
+#include "container/song.h"
+
+class ModuleFormat;
+
+// Inserts the body's samples in order: sample i replaces the 4 bytes at its offset
+// in the image that already holds samples 0..i-1. A body without offsets (the first
+// is 0) asks FORMAT to locate them. Fails (1) for missing offsets, a sample without
+// data, an empty sample when VERSION_MAJOR is 2 or more (older songs keep the
+// placeholder), or an offset with fewer than 4 bytes after it. The result is
+// materialised once from a list of pieces, so the cost is about one copy of the
+// final image. On success OUT holds a malloc'd buffer (never null); on failure OUT
+// is {0, null}.
+uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleFormat* format,
+                             ModuleImage* out);

@@ -1,0 +1,95 @@
+#include "container/module_format.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "container/file_kind.h"
+
+uint32_t ModuleFormat::LocateSamples(const uint8_t*, uint32_t, std::vector<uint32_t>*) {
+  return 1;
+}
+
+static void FreeSaved(SampleRecord* saved, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) std::free(saved[i].data);
+  std::free(saved);
+}
+
+ModuleFormat::~ModuleFormat() { FreeSaved(saved_, savedCount_); }
+
+uint32_t ModuleFormat::SaveSamples(const SongBody* body) {
+  FreeSaved(saved_, savedCount_);
+  saved_ = nullptr;
+  savedCount_ = 0;
+  if (!body->records || body->sampleCount == 0) return 0;
+  auto* saved = static_cast<SampleRecord*>(std::calloc(body->sampleCount, sizeof(SampleRecord)));
+  if (!saved) return 1;
+  for (uint32_t i = 0; i < body->sampleCount; ++i) {
+    const SampleRecord& from = body->records[i];
+    saved[i] = from;
+    saved[i].data = nullptr;
+    if (from.data) {
+      saved[i].data = static_cast<uint8_t*>(std::malloc(from.size ? from.size : 1));
+      if (!saved[i].data) {
+        FreeSaved(saved, i);
+        return 1;
+      }
+      if (from.size) std::memcpy(saved[i].data, from.data, from.size);
+    }
+  }
+  saved_ = saved;
+  savedCount_ = body->sampleCount;
+  return 0;
+}
+
+uint32_t ModuleFormat::RestoreSamples(SongBody* body) {
+  if (!saved_) return 0;
+  for (uint32_t i = 0; i < savedCount_ && i < body->sampleCount; ++i) {
+    SampleRecord& record = body->records[i];
+    // The saved buffer holds the raw bytes at the record's size: hand it back
+    // instead of copying it over the converted one.
+    if (saved_[i].data) {
+      std::free(record.data);
+      record.data = saved_[i].data;
+      saved_[i].data = nullptr;
+    }
+  }
+  FreeSaved(saved_, savedCount_);
+  saved_ = nullptr;
+  savedCount_ = 0;
+  return 0;
+}
+
+// S3M and XM store converted samples; the conversion works on the body's buffers
+// after the raw ones were saved, and records the number of sample points.
+template <void (*Convert)(uint8_t*, uint32_t, bool)>
+static uint32_t ConvertBodySamples(ModuleFormat* format, SongBody* body) {
+  if (format->SaveSamples(body) != 0) return 1;
+  for (uint32_t i = 0; i < body->sampleCount; ++i) {
+    SampleRecord& record = body->records[i];
+    bool sixteenBit = record.bits == 16;
+    record.frames = sixteenBit ? record.size / 2 : record.size;
+    if (record.data) Convert(record.data, record.size, sixteenBit);
+  }
+  return 0;
+}
+
+uint32_t S3mFormat::EncodeSamples(ModuleImage*, SongBody* body) {
+  return ConvertBodySamples<FlipSampleSign>(this, body);
+}
+
+uint32_t XmFormat::EncodeSamples(ModuleImage*, SongBody* body) {
+  return ConvertBodySamples<DeltaEncodeSample>(this, body);
+}
+
+ModuleFormat* CreateFormat(uint32_t fileKind) {
+  switch (fileKind) {
+    case kFileKindIt: return new (std::nothrow) ItFormat;
+    case kFileKindXm: return new (std::nothrow) XmFormat;
+    case kFileKindS3m: return new (std::nothrow) S3mFormat;
+    case kFileKindMod: return new (std::nothrow) ModFormat;
+    case kFileKindZsf:
+    case kFileKindZtf: return new (std::nothrow) ZsfFormat;
+    default: return nullptr;
+  }
+}

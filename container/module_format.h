@@ -1,0 +1,104 @@
+// ModuleFormat: the family through which files are read and module images are
+// encoded. Each object lives for one operation: created for a kind, used, deleted.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "container/song.h"
+
+class ByteCursor;
+struct ByteStream;
+struct SampleStore;
+
+class ModuleFormat {
+ public:
+  ModuleFormat() = default;
+  ModuleFormat(const ModuleFormat&) = delete;
+  ModuleFormat& operator=(const ModuleFormat&) = delete;
+
+  // Reads a whole file image into BODY. 0 success, 1 failure (plain modules: refused).
+  virtual uint32_t Load(const uint8_t* image, uint32_t size, SongBody* body) = 0;
+  // Turns the body's raw signed PCM into the form the module kind stores. 0, or a
+  // failure code (1: not supported).
+  virtual uint32_t EncodeSamples(ModuleImage* out, SongBody* body) = 0;
+  // Would find the sample offsets of a module image without stored ones (one per
+  // sample into OFFSETS); no format here can, so the base answers 1.
+  virtual uint32_t LocateSamples(const uint8_t* image, uint32_t size,
+                                 std::vector<uint32_t>* offsets);
+  // Frees samples saved and never restored.
+  virtual ~ModuleFormat();
+
+  // Keeps a copy of every body record with its own data.
+  uint32_t SaveSamples(const SongBody* body);
+  // Puts the saved raw data back into the body's records and drops the copies. 0.
+  uint32_t RestoreSamples(SongBody* body);
+
+ protected:
+  SampleRecord* saved_ = nullptr;
+  uint32_t savedCount_ = 0;
+};
+
+class ItFormat : public ModuleFormat {
+ public:
+  uint32_t Load(const uint8_t*, uint32_t, SongBody*) override { return 1; }
+  uint32_t EncodeSamples(ModuleImage*, SongBody*) override { return 0; }
+};
+
+class ModFormat : public ModuleFormat {
+ public:
+  uint32_t Load(const uint8_t*, uint32_t, SongBody*) override { return 1; }
+  uint32_t EncodeSamples(ModuleImage*, SongBody*) override { return 0; }
+};
+
+class XmFormat : public ModuleFormat {
+ public:
+  uint32_t Load(const uint8_t*, uint32_t, SongBody*) override { return 1; }
+  uint32_t EncodeSamples(ModuleImage* out, SongBody* body) override;
+};
+
+class S3mFormat : public ModuleFormat {
+ public:
+  uint32_t Load(const uint8_t*, uint32_t, SongBody*) override { return 1; }
+  uint32_t EncodeSamples(ModuleImage* out, SongBody* body) override;
+};
+
+class ZsfFormat : public ModuleFormat {
+ public:
+  uint32_t Load(const uint8_t* image, uint32_t size, SongBody* body) override;
+  uint32_t EncodeSamples(ModuleImage*, SongBody*) override { return 1; }
+
+  void SetSourcePath(const char* path) { sourcePath_ = path ? path : ""; }
+  void SetSampleStore(SampleStore* store) {
+    if (store) store_ = store;
+  }
+  void SetPackStream(ByteStream* stream) { packStream_ = stream; }
+
+  uint8_t VersionMajor() const { return major_; }
+  uint8_t VersionMinor() const { return minor_; }
+  uint8_t ModuleKind() const { return moduleKind_; }
+  const std::string& PackName() const { return packName_; }
+
+ private:
+  uint32_t LoadV1Body(ByteCursor& in, SongBody* body);
+  uint32_t LoadV2Body(ByteCursor& in, SongBody* body);
+  uint32_t LoadPack(const uint32_t* wanted, uint32_t count);
+
+  const uint8_t* imageStart_ = nullptr;
+  uint32_t imageSize_ = 0;
+  std::string sourcePath_;
+  std::string packName_;
+  uint8_t major_ = 0;
+  uint8_t minor_ = 0;
+  uint8_t moduleKind_ = 0;
+  SampleStore* store_ = nullptr;
+  ByteStream* packStream_ = nullptr;
+};
+
+// A new format object for FILE_KIND (5 reads as 4), or null for any other kind.
+ModuleFormat* CreateFormat(uint32_t fileKind);
+
+// Sample conversions into the stored forms of S3M (sign flip) and XM (delta), in
+// place over SIZE bytes; a 16-bit sample's odd last byte is left as it is.
+void FlipSampleSign(uint8_t* data, uint32_t size, bool sixteenBit);
+void DeltaEncodeSample(uint8_t* data, uint32_t size, bool sixteenBit);

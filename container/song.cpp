@@ -1,0 +1,117 @@
+#include "container/song.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "container/byte_stream.h"
+#include "container/file_kind.h"
+#include "container/image_assembly.h"
+#include "container/module_format.h"
+#include "samples/sample_store.h"
+
+// The count a load reports before it has read anything.
+static constexpr uint32_t kSampleCountNotLoaded = 666;
+
+void ReleaseSongBody(SongBody* body) {
+  if (body->records) {
+    for (uint32_t i = 0; i < body->sampleCount; ++i) std::free(body->records[i].data);
+  }
+  std::free(body->records);
+  std::free(body->structure);
+  std::free(body->sampleSizes);
+  std::free(body->sampleOffsets);
+  *body = SongBody{};
+}
+
+Song::Song() : store_(SampleStoreCreate()) {}
+
+Song::~Song() {
+  if (loaded_) Reset();
+  ReleaseSongBody(&body_);
+  SampleStoreDestroy(store_);
+}
+
+uint32_t Song::Reset() {
+  if (!loaded_) return 1;
+  ReleaseSongBody(&body_);
+  loaded_ = 0;
+  moduleKind_ = 0;
+  return 0;
+}
+
+uint32_t Song::LoadFile(const char* name, uint32_t* sampleCount) {
+  ByteStream* stream = StreamOpenFile(name);
+  if (!stream) return 1;
+  uint32_t result = LoadStream(stream, sampleCount, FileKindFromName(name));
+  StreamClose(stream);
+  return result;
+}
+
+uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fileKind) {
+  Reset();
+  // A failed load is not "loaded", so Reset leaves what it stored; free it here so
+  // that repeated failed loads (a password retry, a playlist scan) leak nothing.
+  ReleaseSongBody(&body_);
+  major_ = 0;
+  minor_ = 0;
+  if (sampleCount) *sampleCount = kSampleCountNotLoaded;
+
+  if (fileKind == kFileKindZtf) fileKind = kFileKindZsf;
+  body_.moduleKind = static_cast<uint8_t>(fileKind);
+  if (fileKind == kFileKindUnknown || !stream) return 1;
+  moduleKind_ = body_.moduleKind;
+
+  const uint32_t size = stream->size;
+  auto* image = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+  if (!image) return 1;
+  int32_t got = StreamRead(image, size, stream);
+  uint32_t imageSize = got > 0 ? static_cast<uint32_t>(got) : 0;
+
+  uint32_t result = 1;
+  std::unique_ptr<ModuleFormat> format(CreateFormat(fileKind));
+  if (format) {
+    if (fileKind == kFileKindZsf) {
+      auto* zsf = static_cast<ZsfFormat*>(format.get());
+      zsf->SetSourcePath(stream->path ? stream->path : "");
+      zsf->SetSampleStore(store_);
+      zsf->SetPackStream(packStream_);
+      result = format->Load(image, imageSize, &body_);
+      major_ = zsf->VersionMajor();
+      minor_ = zsf->VersionMinor();
+    } else {
+      result = format->Load(image, imageSize, &body_);
+    }
+  }
+  std::free(image);
+
+  moduleKind_ = body_.moduleKind;
+  if (sampleCount) *sampleCount = body_.sampleCount;
+  if (result != 0) {
+    ReleaseSongBody(&body_);
+    return 1;
+  }
+  loaded_ = 1;
+  return 0;
+}
+
+uint32_t Song::BuildModuleImage(ModuleImage* out) {
+  out->size = 0;
+  out->data = nullptr;
+  // Nothing loaded means nothing to rebuild, not an empty module.
+  if (!loaded_) return 1;
+  std::unique_ptr<ModuleFormat> format(CreateFormat(moduleKind_));
+  if (!format) return 1;
+  // A module kind that cannot encode samples (a song naming ".ZSF" as its module)
+  // cannot be rebuilt: a failure, not an empty success.
+  if (format->EncodeSamples(out, &body_) != 0) {
+    format->RestoreSamples(&body_);
+    return 1;
+  }
+  uint32_t result = AssembleModuleImage(body_, major_, format.get(), out);
+  format->RestoreSamples(&body_);
+  return result;
+}
+
+void Song::ReleaseSamples() { SampleStoreRelease(store_); }
+
+void Song::SetPasswordKey(uint32_t passwordKey) { SampleStoreSetKey(store_, passwordKey); }

@@ -1,0 +1,219 @@
+// ZsfFormat::Load: reads a ZSF/ZTF song file image, strictly in file order, and
+// derives the song's samples from its sample pack.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "container/block_decompress.h"
+#include "container/byte_cursor.h"
+#include "container/byte_stream.h"
+#include "container/file_kind.h"
+#include "container/module_format.h"
+#include "container/pack_path.h"
+#include "container/zsf_format.h"
+#include "samples/sample_derivation.h"
+#include "samples/sample_store.h"
+
+namespace {
+
+// A fixed-width text field: up to its first NUL, or all of it.
+std::string FixedText(const uint8_t* field, size_t width) {
+  size_t n = 0;
+  while (n < width && field[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+// The body's per-sample arrays, for a count the remaining bytes can justify.
+bool AllocateSampleArrays(SongBody* body, uint32_t count) {
+  body->sampleCount = count;
+  body->records = static_cast<SampleRecord*>(std::calloc(count ? count : 1, sizeof(SampleRecord)));
+  body->sampleSizes = static_cast<uint32_t*>(std::calloc(count ? count : 1, sizeof(uint32_t)));
+  body->sampleOffsets = static_cast<uint32_t*>(std::calloc(count ? count : 1, sizeof(uint32_t)));
+  return body->records && body->sampleSizes && body->sampleOffsets;
+}
+
+// Moves a derived sample into the song's record. A derivation that succeeded with
+// no bytes made an empty sample, not a missing one: it gets an empty buffer so the
+// rebuild treats it as empty (kept placeholder in v1, failure in v2).
+void TakeDerived(DerivedSample* derived, SampleRecord* record) {
+  record->size = derived->size;
+  record->data = derived->data;
+  if (!record->data && derived->size == 0) record->data = static_cast<uint8_t*>(std::malloc(1));
+  derived->data = nullptr;
+  record->aux8 = derived->aux8;
+  record->bits = derived->bits;
+  record->name30[0] = '\0';
+}
+
+}  // namespace
+
+uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
+  imageStart_ = image;
+  imageSize_ = size;
+  ByteCursor in(image, image ? size : 0);
+
+  uint8_t magic[4];
+  in.bytes(magic, sizeof magic);
+  major_ = in.u8();
+  minor_ = in.u8();
+  if (!in.ok()) return 1;
+  // The version is judged before the magic, as older players did.
+  if (!ZsfVersionAccepted(major_, minor_)) return 1;
+  if (std::memcmp(magic, kZsfMagic, sizeof magic) != 0) return 1;
+
+  const uint8_t* packName = in.span(kZsfPackNameLength);
+  if (!packName) return 1;
+  packName_ = FixedText(packName, kZsfPackNameLength);
+
+  moduleKind_ = kFileKindIt;
+  if (ZsfVersionAtLeast(major_, minor_, kZsfModuleExtensionFrom)) {
+    const uint8_t* extension = in.span(kZsfExtensionLength);
+    if (!extension) return 1;
+    moduleKind_ = static_cast<uint8_t>(FileKindFromName(FixedText(extension, kZsfExtensionLength).c_str()));
+  }
+  body->moduleKind = moduleKind_;
+
+  uint32_t structureSize = in.u32();
+  uint32_t compressedLength = in.u32();
+  if (!in.ok()) return 1;
+  body->structureSize = structureSize;
+  const uint8_t* block = in.span(compressedLength);
+  if (!block) return 1;
+  uint8_t* structure = nullptr;
+  uint32_t decoded = 0;
+  if (BlockDecompress(block, compressedLength, structureSize, &structure, &decoded) != kBlockOk) {
+    return 1;
+  }
+  body->structure = structure;
+  body->structureSize = decoded;
+
+  if (!ZsfVersionAtLeast(major_, minor_, kZsfV2BodyFrom)) return LoadV1Body(in, body);
+  return LoadV2Body(in, body);
+}
+
+uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
+  const bool hasOffsets = ZsfVersionAtLeast(major_, minor_, kZsfSampleOffsetFrom);
+  const bool hasDerivation = ZsfVersionAtLeast(major_, minor_, kZsfDerivationFieldsFrom);
+  const bool hasExtras = ZsfVersionAtLeast(major_, minor_, kZsfExtraEntriesFrom);
+
+  uint32_t count = in.u32();
+  if (!in.ok()) return 1;
+  // Every sample needs its entry in the rest of the file; nothing is allocated for
+  // a count the file cannot hold.
+  if (static_cast<uint64_t>(count) * ZsfV1SampleEntrySize(major_, minor_) > in.remaining()) return 1;
+  if (!AllocateSampleArrays(body, count)) return 1;
+  body->moduleKind = moduleKind_;
+
+  uint32_t extraCount = 0;
+  std::vector<uint32_t> extras;
+  if (hasExtras) {
+    extraCount = in.u32();
+    if (!in.ok() || static_cast<uint64_t>(extraCount) * 4 > in.remaining()) return 1;
+    extras.resize(extraCount);
+    for (uint32_t& index : extras) index = in.u32();
+  }
+  body->spare = in.u32();
+  if (!in.ok()) return 1;
+
+  struct Entry {
+    uint32_t index;
+    uint8_t code;
+    uint32_t parameter;
+    uint8_t volume;
+  };
+  std::vector<Entry> entries(count);
+  std::vector<uint32_t> wanted(static_cast<size_t>(count) + extraCount);
+  for (uint32_t i = 0; i < count; ++i) {
+    Entry& e = entries[i];
+    e.index = in.u32();
+    wanted[i] = e.index;
+    body->sampleSizes[i] = in.u32();
+    body->sampleOffsets[i] = hasOffsets ? in.u32() : 0;
+    e.code = hasDerivation ? in.u8() : 0;
+    e.parameter = hasDerivation ? in.u32() : 0;
+    e.volume = hasDerivation ? in.u8() : kZsfDefaultVolume;
+  }
+  if (!in.ok()) return 1;
+  for (uint32_t j = 0; j < extraCount; ++j) wanted[count + j] = extras[j];
+
+  if (LoadPack(wanted.data(), static_cast<uint32_t>(wanted.size())) != 0) return 1;
+
+  for (uint32_t i = 0; i < count; ++i) {
+    DerivedSample derived{};
+    const Entry& e = entries[i];
+    if (DeriveSample(store_, &derived, e.index, e.code, e.parameter, e.volume) != 0) {
+      std::free(derived.data);
+      return 1;
+    }
+    TakeDerived(&derived, &body->records[i]);
+  }
+  return 0;
+}
+
+uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
+  SampleSourceTable table;
+  uint32_t sourceCount = in.u32();
+  uint32_t count = in.u32();
+  if (!in.ok()) return 1;
+  uint64_t needed = static_cast<uint64_t>(sourceCount) * kZsfV2SourceEntrySize +
+                    static_cast<uint64_t>(count) * kZsfV2SampleEntrySize;
+  if (needed > in.remaining()) return 1;
+  if (!AllocateSampleArrays(body, count)) return 1;
+  body->moduleKind = moduleKind_;
+
+  std::vector<uint32_t> wanted(sourceCount);
+  for (uint32_t s = 0; s < sourceCount; ++s) {
+    SampleSource source{};
+    source.entry = in.u32();
+    source.code = in.u8();
+    source.a = in.u32();
+    source.b = in.u32();
+    source.gain = in.f32();
+    source.reserved = 0;
+    SampleSourceTableAppendSource(&table, source);
+    wanted[s] = source.entry;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t sourceIndex = in.u32();
+    body->sampleSizes[i] = in.u32();
+    body->sampleOffsets[i] = in.u32();
+    SampleSourceTableAppendSample(&table, sourceIndex);
+    if (sourceIndex >= sourceCount) return 1;
+  }
+  if (!in.ok()) return 1;
+
+  if (LoadPack(wanted.data(), sourceCount) != 0) return 1;
+
+  for (uint32_t i = 0; i < count; ++i) {
+    const SampleSource& source = table.sources[table.sampleSources[i]];
+    DerivedSample derived{};
+    if (DeriveSampleFromSource(store_, &derived, source.entry, source.code, source.a, source.b,
+                               source.gain, &table) != 0 ||
+        derived.size != body->sampleSizes[i]) {
+      std::free(derived.data);
+      return 1;
+    }
+    TakeDerived(&derived, &body->records[i]);
+  }
+  return 0;
+}
+
+uint32_t ZsfFormat::LoadPack(const uint32_t* wanted, uint32_t count) {
+  if (!store_) return 1;
+  SampleStoreRelease(store_);
+  // An empty list must stay a list: no list at all would mean "every entry".
+  static const uint32_t kNothing = 0;
+  if (!wanted) wanted = &kNothing;
+  // The wanted count is a 16-bit field of the pack loader.
+  uint16_t wantedCount = static_cast<uint16_t>(count);
+  if (packStream_) return SampleStoreLoad(store_, packStream_, wanted, wantedCount) != 0 ? 1 : 0;
+
+  std::string packPath;
+  if (!ComposePackPath(sourcePath_, packName_, &packPath)) return 1;
+  ByteStream* pack = StreamOpenFile(packPath.c_str());
+  if (!pack) return 1;
+  uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount);
+  StreamClose(pack);
+  return result != 0 ? 1 : 0;
+}
