@@ -20,6 +20,8 @@ SampleStore* SampleStoreCreate();
 void SampleStoreDestroy(SampleStore* store);
 // key = passwordKey as signed 32-bit, remainder by 50 with the dividend's sign.
 void SampleStoreSetKey(SampleStore* store, uint32_t passwordKey);
+// The key SampleStoreSetKey derives from a PasswordKey (-49..49).
+int32_t SampleStoreKeyFromPasswordKey(uint32_t passwordKey);
 // Reads the pack from the stream's start; loads only WANTED entries (all when
 // WANTED is null). Never closes the stream. 0 on success, 1 on failure.
 uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t* wanted,

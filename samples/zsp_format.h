@@ -1,0 +1,54 @@
+// ZSP sample pack layout: magic, version gates and type bytes shared by the pack
+// reader and writer.
+#pragma once
+#include <cstdint>
+
+inline constexpr char kZspMagic[4] = {'Z', 'S', 'P', '1'};
+
+// A pack version; gates compare (major, minor) pairs.
+struct ZspVersion {
+  uint8_t major;
+  uint8_t minor;
+};
+constexpr bool ZspAtLeast(uint8_t major, uint8_t minor, ZspVersion gate) {
+  return major > gate.major || (major == gate.major && minor >= gate.minor);
+}
+
+// Version 1 gates; from version 2 on every one of them holds.
+inline constexpr ZspVersion kZspScrambleFlagFrom{1, 23};   // header byte 6: scramble flag
+inline constexpr ZspVersion kZspWidthAttributeFrom{1, 26};  // width and attribute per slot
+inline constexpr ZspVersion kZspTypeByteFrom{1, 28};       // type byte, decoded length, name26
+inline constexpr ZspVersion kZspEmptySlotFrom{1, 29};      // type 0x3E means an empty slot
+inline constexpr ZspVersion kZspAux32From{1, 36};          // 32-bit value per slot
+inline constexpr ZspVersion kZspTypedListFrom{2, 0};       // version-2 entry list
+inline constexpr ZspVersion kZspXorFrom{2, 3};             // XOR descrambling instead of subtract
+inline constexpr ZspVersion kZspHighest{2, 3};             // newest version accepted
+
+// Version 0/1 type bytes (1.28 on).
+inline constexpr uint8_t kZspV1TypePcm = 0x00;
+inline constexpr uint8_t kZspV1TypeEmpty = 0x3E;  // ">", empty from 1.29; coded in 1.28
+inline constexpr uint8_t kZspV1TypeCoded = 0x01;  // any other value is coded; writers use 1
+
+// Version 2 type bytes; any other value is passed over.
+inline constexpr uint8_t kZspTypePcmEntry = 0x01;
+inline constexpr uint8_t kZspTypeCodedEntry = 0x02;
+inline constexpr uint8_t kZspTypeEmptySlot = 0x03;
+inline constexpr uint8_t kZspTypeEndOfList = 0xEC;
+
+inline constexpr uint32_t kZspName30Length = 30;
+inline constexpr uint32_t kZspName26Length = 26;
+inline constexpr uint32_t kZspHeaderSizeNoFlag = 11;  // magic, version, compression, count
+
+// Slots a short list may declare beyond the bytes left in the stream (each real
+// slot takes at least one byte); a count above that cannot be honest.
+inline constexpr uint32_t kZspSlotAllowance = 1024;
+
+constexpr bool ZspAccepted(uint8_t major, uint8_t minor) {
+  return major < kZspHighest.major || (major == kZspHighest.major && minor <= kZspHighest.minor);
+}
+constexpr bool ZspHasScrambleFlag(uint8_t major, uint8_t minor) {
+  return ZspAtLeast(major, minor, kZspScrambleFlagFrom);
+}
+constexpr bool ZspUsesXor(uint8_t major, uint8_t minor) {
+  return ZspAtLeast(major, minor, kZspXorFrom);
+}
