@@ -1,0 +1,326 @@
+// Derivation of song samples from loaded pack entries: copy, reverse, cut, join and
+// gain, for version-1 (DeriveSample) and version-2 (DeriveSampleFromSource) bodies.
+#include "samples/sample_derivation.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+uint32_t SampleBytes(uint32_t width) { return width == 8 ? 1u : 2u; }
+
+// Bytes of whole samples within SIZE: an odd 16-bit size drops its last byte.
+uint32_t WholeBytes(uint32_t size, uint32_t width) { return size - size % SampleBytes(width); }
+
+// trunc(v * f) in double precision; the low bits are stored later, so values out of
+// the width's range wrap. Products beyond 32 bits (huge gains) wrap as well.
+int32_t Scale(int32_t v, double f) {
+  const double p = static_cast<double>(v) * f;
+  if (!(p == p)) return 0;
+  if (p >= 2147483648.0 || p < -2147483648.0) {
+    // Keep the low 32 bits of the truncated product, as wrapping promises.
+    const double t = p < 0 ? -std::floor(-p) : std::floor(p);
+    const double m = std::fmod(t, 4294967296.0);
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(m)));
+  }
+  return static_cast<int32_t>(p);
+}
+
+void ClearOutput(DerivedSample* out) { std::memset(out, 0, sizeof *out); }
+
+void Fail(DerivedSample* out) {
+  std::free(out->data);
+  out->data = nullptr;
+  out->size = 0;
+}
+
+void CopyAttributes(const SampleRecord& e, DerivedSample* out) {
+  out->size = e.size;
+  out->coded = e.coded;
+  out->storedSize = e.storedSize;
+  out->aux8 = e.aux8;
+  out->bits = e.bits;
+  out->aux32 = e.aux32;
+  out->data = nullptr;
+}
+
+uint8_t* Allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
+
+// Forward copy of BYTES bytes of whole samples, scaled.
+void ScaleForward(const uint8_t* src, uint8_t* dst, uint32_t bytes, uint32_t width, double f) {
+  const uint32_t n = bytes / SampleBytes(width);
+  for (uint32_t i = 0; i < n; ++i) WriteSampleForward(dst, width, Scale(ReadSampleForward(src, width), f));
+}
+
+// Reads N samples backward from LAST (the first byte of the last one), writes forward.
+void ScaleReverse(const uint8_t* last, uint8_t* dst, uint32_t n, uint32_t width, double f) {
+  for (uint32_t i = 0; i < n; ++i) WriteSampleForward(dst, width, Scale(ReadSampleBackward(last, width), f));
+}
+
+constexpr uint32_t kMaxJoinDepth = 64;
+constexpr uint32_t kJoinBudget = 65536;
+
+struct SourceDeriver {
+  const SampleStore* store;
+  const SampleSourceTable* table;
+  std::vector<bool> active;  // sources being derived, to catch join cycles
+  uint32_t depth = 0;
+  uint32_t budget = kJoinBudget;
+
+  uint32_t Derive(DerivedSample* out, uint32_t entry, uint8_t transform, uint32_t a,
+                  uint32_t b, float gain);
+  uint32_t DeriveSource(DerivedSample* out, uint32_t index);
+  uint32_t Join(DerivedSample* out, uint32_t a, uint32_t b);
+};
+
+uint32_t SourceDeriver::DeriveSource(DerivedSample* out, uint32_t index) {
+  ClearOutput(out);
+  if (!table || index >= table->sources.size() || active[index]) return 1;
+  // Joins may share parts, so a hostile table can ask for exponentially many
+  // derivations without a cycle; a bounded budget and depth keep that finite.
+  if (depth >= kMaxJoinDepth || budget == 0) return 1;
+  --budget;
+  ++depth;
+  const SampleSource& s = table->sources[index];
+  active[index] = true;
+  const uint32_t rc = Derive(out, s.entry, s.code, s.a, s.b, s.gain);
+  active[index] = false;
+  --depth;
+  return rc;
+}
+
+uint32_t SourceDeriver::Join(DerivedSample* out, uint32_t a, uint32_t b) {
+  DerivedSample first, second;
+  if (DeriveSource(&first, b) != 0) {
+    Fail(&first);
+    Fail(out);
+    return 1;
+  }
+  out->size = first.size;
+  out->coded = first.coded;
+  out->storedSize = first.storedSize;
+  out->aux8 = first.aux8;
+  out->bits = first.bits;
+  out->aux32 = first.aux32;
+  if (!first.data || first.size == 0) {
+    Fail(&first);
+    Fail(out);
+    return 1;
+  }
+  if (DeriveSource(&second, a) != 0 || !second.data || second.size == 0 ||
+      // Parts of different widths have no common form: refused.
+      SampleBytes(first.bits) != SampleBytes(second.bits)) {
+    Fail(&first);
+    Fail(&second);
+    Fail(out);
+    return 1;
+  }
+  const uint64_t total = static_cast<uint64_t>(first.size) + second.size;
+  uint8_t* data = total <= 0xFFFFFFFFu ? Allocate(static_cast<uint32_t>(total)) : nullptr;
+  if (!data) {
+    Fail(&first);
+    Fail(&second);
+    Fail(out);
+    return 1;
+  }
+  std::memcpy(data, first.data, first.size);
+  // The second part is as long as Q and written as silence, byte for byte what
+  // existing songs were made against (their stored lengths include it).
+  std::memset(data + first.size, 0, second.size);
+  out->data = data;
+  out->size = static_cast<uint32_t>(total);
+  Fail(&first);
+  Fail(&second);
+  return 0;
+}
+
+uint32_t SourceDeriver::Derive(DerivedSample* out, uint32_t entry, uint8_t transform, uint32_t a,
+                               uint32_t b, float gain) {
+  ClearOutput(out);
+  if (!store || entry >= store->entryCount) return 1;
+  const SampleRecord& e = store->entries[entry];
+  CopyAttributes(e, out);
+  if (transform == 3) {
+    out->data = nullptr;
+    return Join(out, a, b);
+  }
+  if (transform > 4) {
+    Fail(out);
+    return 1;
+  }
+  if (!e.data && e.size != 0) {
+    Fail(out);
+    return 1;
+  }
+  const uint32_t w = e.bits;
+  const double f = static_cast<double>(gain);
+  uint32_t gainBits;
+  std::memcpy(&gainBits, &gain, sizeof gainBits);
+  const float hundred = 100.0f;
+  uint32_t hundredBits;
+  std::memcpy(&hundredBits, &hundred, sizeof hundredBits);
+
+  switch (transform) {
+    case 0:
+    case 1: {
+      out->data = Allocate(e.size);
+      if (!out->data) break;
+      if (transform == 0 && gainBits == hundredBits) {
+        if (e.size) std::memcpy(out->data, e.data, e.size);
+        return 0;
+      }
+      const uint32_t whole = WholeBytes(e.size, w);
+      // An odd trailing byte of 16-bit data is no sample: it is left as zero.
+      if (e.size != whole) out->data[e.size - 1] = 0;
+      if (transform == 0) {
+        ScaleForward(e.data, out->data, whole, w, f);
+      } else if (whole) {
+        ScaleReverse(e.data + whole - SampleBytes(w), out->data, whole / SampleBytes(w), w, f);
+      }
+      return 0;
+    }
+    case 2:
+    case 4: {
+      // A cut longer than the entry fails; an odd 16-bit cut stops at its last
+      // whole sample and leaves the byte after it zero.
+      if (a > e.size) break;
+      out->size = a;
+      out->data = Allocate(a);
+      if (!out->data) break;
+      const uint32_t cut = WholeBytes(a, w);
+      if (a != cut) out->data[a - 1] = 0;
+      if (transform == 2) {
+        ScaleForward(e.data, out->data, cut, w, f);
+      } else if (cut) {
+        // The first bytes, written backward from the output's last whole sample.
+        const uint8_t* src = e.data;
+        uint8_t* dst = out->data + cut - SampleBytes(w);
+        for (uint32_t i = 0; i < cut / SampleBytes(w); ++i) {
+          WriteSampleBackward(dst, w, Scale(ReadSampleForward(src, w), f));
+        }
+      }
+      return 0;
+    }
+  }
+  Fail(out);
+  return 1;
+}
+
+}  // namespace
+
+int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width) {
+  if (width == 8) return static_cast<int8_t>(*cursor++);
+  const int32_t v = static_cast<int16_t>(static_cast<uint16_t>(cursor[0] | cursor[1] << 8));
+  cursor += 2;
+  return v;
+}
+
+int32_t ReadSampleBackward(const uint8_t*& cursor, uint32_t width) {
+  if (width == 8) return static_cast<int8_t>(*cursor--);
+  const int32_t v = static_cast<int16_t>(static_cast<uint16_t>(cursor[0] | cursor[1] << 8));
+  cursor -= 2;
+  return v;
+}
+
+void WriteSampleForward(uint8_t*& cursor, uint32_t width, int32_t value) {
+  *cursor++ = static_cast<uint8_t>(value);
+  if (width != 8) *cursor++ = static_cast<uint8_t>(static_cast<uint32_t>(value) >> 8);
+}
+
+void WriteSampleBackward(uint8_t*& cursor, uint32_t width, int32_t value) {
+  cursor[0] = static_cast<uint8_t>(value);
+  if (width != 8) cursor[1] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> 8);
+  cursor -= width == 8 ? 1 : 2;
+}
+
+uint32_t SampleSourceTableAppendSource(SampleSourceTable* table, const SampleSource& source) {
+  table->sources.push_back(source);
+  return static_cast<uint32_t>(table->sources.size() - 1);
+}
+
+uint32_t SampleSourceTableAppendSample(SampleSourceTable* table, uint32_t sourceIndex) {
+  table->sampleSources.push_back(sourceIndex);
+  return static_cast<uint32_t>(table->sampleSources.size() - 1);
+}
+
+uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t entry,
+                      uint8_t transform, uint32_t parameter, uint8_t volumePercent) {
+  ClearOutput(out);
+  if (!store || entry >= store->entryCount) return 1;
+  const SampleRecord& e = store->entries[entry];
+  CopyAttributes(e, out);
+  if (transform > 4 || (!e.data && e.size != 0)) {
+    Fail(out);
+    return 1;
+  }
+  const uint32_t w = e.bits;
+  const uint32_t step = SampleBytes(w);
+  const double f = volumePercent / 100.0;
+  const uint32_t whole = WholeBytes(e.size, w);
+
+  switch (transform) {
+    case 0:
+    case 1: {
+      out->data = Allocate(e.size);
+      if (!out->data) break;
+      if (transform == 0 && volumePercent == 100) {
+        if (e.size) std::memcpy(out->data, e.data, e.size);
+        return 0;
+      }
+      if (e.size != whole) out->data[e.size - 1] = 0;
+      if (transform == 0) {
+        ScaleForward(e.data, out->data, whole, w, f);
+      } else if (whole) {
+        ScaleReverse(e.data + whole - step, out->data, whole / step, w, f);
+      }
+      return 0;
+    }
+    case 2:
+    case 4: {
+      const uint32_t n = parameter;
+      if (n > e.size) break;
+      out->size = n;
+      out->data = Allocate(n);
+      if (!out->data) break;
+      const uint32_t cut = WholeBytes(n, w);
+      if (n != cut) out->data[n - 1] = 0;
+      if (transform == 2) {
+        ScaleForward(e.data, out->data, cut, w, f);
+      } else if (cut) {
+        // The last whole samples, in reverse order.
+        ScaleReverse(e.data + whole - step, out->data, cut / step, w, f);
+      }
+      return 0;
+    }
+    case 3: {
+      if (parameter >= store->entryCount) break;
+      const SampleRecord& second = store->entries[parameter];
+      if (second.size == 0 || !second.data) break;
+      // Parts of different widths have no common form: refused.
+      if (SampleBytes(second.bits) != step) break;
+      const uint64_t total = static_cast<uint64_t>(e.size) + second.size;
+      if (total > 0xFFFFFFFFu) break;
+      out->size = static_cast<uint32_t>(total);
+      out->data = Allocate(out->size);
+      if (!out->data) break;
+      if (e.size) std::memcpy(out->data, e.data, e.size);
+      uint8_t* tail = out->data + e.size;
+      const uint32_t secondWhole = WholeBytes(second.size, w);
+      if (second.size != secondWhole) out->data[out->size - 1] = 0;
+      ScaleForward(second.data, tail, secondWhole, w, f);
+      return 0;
+    }
+  }
+  Fail(out);
+  return 1;
+}
+
+uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
+                                uint8_t transform, uint32_t a, uint32_t b, float gain,
+                                const SampleSourceTable* table) {
+  SourceDeriver deriver{store, table, {}, 0, kJoinBudget};
+  deriver.active.assign(table ? table->sources.size() : 0, false);
+  return deriver.Derive(out, entry, transform, a, b, gain);
+}

@@ -1,0 +1,276 @@
+// SampleStoreLoad: reads a ZSP pack through a ByteStream, loading only the wanted
+// entries and passing over the bodies of the others.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "container/block_decompress.h"
+#include "container/byte_stream.h"
+#include "samples/coded_sample.h"
+#include "samples/descramble.h"
+#include "samples/sample_store.h"
+#include "samples/zsp_format.h"
+
+namespace {
+
+// Reads from the pack stream. Fields the stream no longer holds read as zero, as
+// the format wants of a pack that ends early; bulk reads are all or nothing.
+class PackInput {
+ public:
+  explicit PackInput(ByteStream* s) : s_(s) {}
+
+  uint32_t left() const { return s_->position < s_->size ? s_->size - s_->position : 0; }
+
+  uint8_t u8() {
+    uint8_t b = 0;
+    StreamRead(&b, 1, s_);
+    return b;
+  }
+  uint32_t u32() {
+    uint8_t b[4] = {0, 0, 0, 0};
+    StreamRead(b, 4, s_);
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  }
+  // A fixed-width name into DST (WIDTH + 1 bytes, already zero).
+  void text(char* dst, uint32_t width) { StreamRead(dst, width, s_); }
+
+  // N bytes into DST; false (and nothing consumed) when the stream holds fewer.
+  bool bytes(uint8_t* dst, uint32_t n) {
+    if (n > left()) return false;
+    while (n > 0) {
+      int32_t got = StreamRead(dst, n, s_);
+      if (got <= 0) return false;
+      dst += got;
+      n -= static_cast<uint32_t>(got);
+    }
+    return true;
+  }
+
+  // Passes over N bytes without reading them; a length past the end stops there.
+  void skip(uint32_t n) {
+    if (n >= left()) {
+      StreamSeek(s_->size, s_);
+    } else if (n <= 0x7FFFFFFFu) {
+      StreamSkip(static_cast<int32_t>(n), s_);
+    } else {
+      StreamSeek(s_->position + n, s_);
+    }
+  }
+
+ private:
+  ByteStream* s_;
+};
+
+struct ListContext {
+  PackInput* in;
+  uint8_t major, minor;
+  bool compressed;
+  bool descramble;
+  int32_t key;
+  const std::vector<bool>* wanted;  // null: every entry
+};
+
+void Descramble(const ListContext& c, SampleRecord* r) {
+  if (!c.descramble || !r->data) return;
+  if (ZspUsesXor(c.major, c.minor)) {
+    DescrambleXor(r->data, r->size, c.key);
+  } else {
+    DescrambleSubtract(r->data, r->size, c.key);
+  }
+}
+
+// The entry body: an LZO block with its lengths, or the plain bytes. A length the
+// stream cannot hold leaves the entry without data and the read at the end.
+void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
+  PackInput& in = *c.in;
+  if (c.compressed) {
+    const uint32_t packed = in.u32();
+    r->storedSize = packed;
+    uint8_t* block = nullptr;
+    if (wanted && packed <= in.left()) {
+      block = static_cast<uint8_t*>(std::malloc(packed ? packed : 1));
+      if (block && !in.bytes(block, packed)) {
+        std::free(block);
+        block = nullptr;
+      }
+    }
+    if (!block) in.skip(packed);
+    const uint32_t unpacked = in.u32();
+    r->fullSize = unpacked;
+    r->size = unpacked;
+    if (block) {
+      uint8_t* data = nullptr;
+      uint32_t got = 0;
+      if (BlockDecompress(block, packed, unpacked, &data, &got) == kBlockOk) {
+        // A block that decodes to another length than declared is not trusted.
+        if (got == unpacked) {
+          r->data = data;
+        } else {
+          std::free(data);
+        }
+      }
+      std::free(block);
+    }
+  } else {
+    const uint32_t length = in.u32();
+    r->fullSize = length;
+    r->storedSize = length;
+    r->size = wanted ? length : 0;
+    if (wanted && length > 0 && length <= in.left()) {
+      r->data = static_cast<uint8_t*>(std::malloc(length));
+      if (r->data && !in.bytes(r->data, length)) {
+        std::free(r->data);
+        r->data = nullptr;
+      }
+    }
+    if (!r->data) in.skip(length);
+  }
+  Descramble(c, r);
+}
+
+// The most PCM bytes padding may make of CODED_SIZE bytes of Vorbis data: one
+// packet byte cannot stand for more than a long block of 16-bit stereo frames.
+uint64_t CodedPaddingLimit(uint32_t codedSize) { return static_cast<uint64_t>(codedSize) * 16384u; }
+
+// Replaces a loaded coded entry's bytes by its PCM, cut or padded to DECODED_LENGTH.
+void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
+  if (!r->data) return;
+  const uint32_t codedSize = r->size;
+  ByteStream* out = StreamCreateMemory();
+  if (out) DecodeCodedSample(codedSize, r->data, r->bits, out);
+  std::free(r->data);
+  r->data = nullptr;
+  r->size = decodedLength;
+  if (!out) return;
+  const uint32_t produced = out->size;
+  uint8_t* pcm = out->base;
+  out->ownsBuffer = 0;
+  StreamClose(out);
+  if (decodedLength > produced) {
+    // Padding is for damaged data; a declared length no coded size could justify is
+    // refused rather than allocated.
+    uint8_t* grown = nullptr;
+    if (decodedLength <= CodedPaddingLimit(codedSize)) {
+      grown = static_cast<uint8_t*>(std::realloc(pcm, decodedLength));
+    }
+    if (!grown) {
+      std::free(pcm);
+      return;
+    }
+    std::memset(grown + produced, 0, decodedLength - produced);
+    pcm = grown;
+  }
+  r->data = pcm;
+}
+
+bool Wanted(const ListContext& c, uint32_t slot) { return !c.wanted || (*c.wanted)[slot]; }
+
+void ReadListV2(const ListContext& c, SampleRecord* entries, uint32_t count) {
+  PackInput& in = *c.in;
+  uint32_t slot = 0;
+  while (in.left() > 0) {  // the end of the data ends the list as the marker does
+    const uint8_t type = in.u8();
+    if (slot >= count || type == kZspTypeEndOfList) break;
+    if (type == kZspTypeEmptySlot) {
+      ++slot;
+      continue;
+    }
+    if (type != kZspTypePcmEntry && type != kZspTypeCodedEntry) continue;  // same slot
+    SampleRecord* r = &entries[slot];
+    std::memset(r, 0, sizeof *r);
+    const bool wanted = Wanted(c, slot);
+    r->bits = in.u8();
+    r->aux8 = in.u8();
+    r->aux32 = in.u32();
+    in.text(r->name26, kZspName26Length);
+    uint32_t decodedLength = 0;
+    if (type == kZspTypeCodedEntry) {
+      r->coded = 1;
+      decodedLength = in.u32();
+    }
+    ReadBody(c, r, wanted);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+    ++slot;
+  }
+}
+
+void ReadListV1(const ListContext& c, SampleRecord* entries, uint32_t count) {
+  PackInput& in = *c.in;
+  const bool typed = ZspAtLeast(c.major, c.minor, kZspTypeByteFrom);
+  const bool emptySlots = ZspAtLeast(c.major, c.minor, kZspEmptySlotFrom);
+  const bool widths = ZspAtLeast(c.major, c.minor, kZspWidthAttributeFrom);
+  const bool values = ZspAtLeast(c.major, c.minor, kZspAux32From);
+  // Past the end every field reads as zero, which leaves a slot as cleared: stop there.
+  for (uint32_t slot = 0; slot < count && in.left() > 0; ++slot) {
+    SampleRecord* r = &entries[slot];
+    std::memset(r, 0, sizeof *r);
+    const bool wanted = Wanted(c, slot);
+    uint32_t decodedLength = 0;
+    if (typed) {
+      const uint8_t type = in.u8();
+      if (emptySlots && type == kZspV1TypeEmpty) continue;
+      r->coded = type;
+      decodedLength = in.u32();
+    }
+    in.text(r->name30, kZspName30Length);
+    ReadBody(c, r, wanted);
+    if (widths) {
+      r->bits = in.u8();
+      r->aux8 = in.u8();
+    }
+    if (values) r->aux32 = in.u32();
+    if (typed) in.text(r->name26, kZspName26Length);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+  }
+}
+
+}  // namespace
+
+uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t* wanted,
+                         uint16_t wantedCount) {
+  if (!store || !stream) return 1;
+  StreamSeek(0, stream);
+  PackInput in(stream);
+
+  char magic[4] = {0, 0, 0, 0};
+  StreamRead(magic, 4, stream);
+  if (std::memcmp(magic, kZspMagic, 4) != 0) return 1;
+  store->major = in.u8();
+  store->minor = in.u8();
+  if (!ZspAccepted(store->major, store->minor)) return 1;
+  store->scrambled = ZspHasScrambleFlag(store->major, store->minor) ? in.u8() : 0;
+  const bool compressed = in.u8() != 0;
+  const uint32_t count = in.u32();
+
+  // Every slot takes at least a byte: a count far beyond what is left cannot be
+  // honest, and its table is not allocated.
+  if (count > static_cast<uint64_t>(in.left()) + kZspSlotAllowance) return 1;
+  auto* entries = static_cast<SampleRecord*>(std::calloc(count ? count : 1, sizeof(SampleRecord)));
+  if (!entries) return 1;
+
+  std::vector<bool> wantedSlots;
+  if (wanted) {
+    wantedSlots.assign(count, false);
+    for (uint32_t i = 0; i < wantedCount; ++i) {
+      if (wanted[i] < count) wantedSlots[wanted[i]] = true;
+    }
+  }
+
+  // The store is meant to be empty here; never lose a table still held.
+  if (store->loaded) SampleStoreRelease(store);
+  std::free(store->entries);
+  store->entries = entries;
+  store->entryCount = count;
+
+  ListContext c{&in, store->major, store->minor, compressed,
+                store->scrambled != 0 && store->key != 0, store->key,
+                wanted ? &wantedSlots : nullptr};
+  if (store->major >= kZspTypedListFrom.major) {
+    ReadListV2(c, entries, count);
+  } else {
+    ReadListV1(c, entries, count);
+  }
+  store->loaded = 1;
+  return 0;
+}
