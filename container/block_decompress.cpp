@@ -17,6 +17,10 @@ uint32_t BlockDecompress(const uint8_t* source, uint32_t sourceLength, uint32_t 
   uint64_t room = expectedLength;
   if (room > BlockDecodedLengthLimit(sourceLength)) room = BlockDecodedLengthLimit(sourceLength);
 
+  // Every LZO1X stream ends in a 3-byte end marker; an empty block cannot be one, and
+  // the decoder must not be asked to look at a byte that is not there.
+  if (!source || sourceLength < 3) return kBlockCorrupt;
+
   auto* buffer = static_cast<uint8_t*>(std::malloc(room ? room : 1));
   if (!buffer) return kBlockCorrupt;
   if (lzo_init() != LZO_E_OK) {

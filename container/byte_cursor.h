@@ -46,16 +46,21 @@ class ByteCursor {
     pos_ += n;
     return p;
   }
-  bool skip(size_t n) { return span(n) != nullptr || n == 0; }
+  // Like every read, skip and seek keep a failure sticky: they report ok() afterwards.
+  bool skip(size_t n) {
+    span(n);
+    return ok_;
+  }
   bool seek(size_t pos) {
     if (pos > size_) { fail(); return false; }
-    pos_ = pos;
-    return true;
+    if (ok_) pos_ = pos;
+    return ok_;
   }
-  // A child cursor over the next N bytes; the parent moves past them.
+  // A child cursor over the next N bytes; the parent moves past them. A failed
+  // parent (or one with fewer than N bytes left) yields a failed child.
   ByteCursor sub(size_t n) {
     const uint8_t* p = span(n);
-    return p ? ByteCursor(p, n) : ByteCursor::Failed();
+    return ok_ ? ByteCursor(p, n) : ByteCursor::Failed();
   }
 
  private:

@@ -124,6 +124,9 @@ uint32_t StreamWrite(const void* src, uint32_t n, ByteStream* s) {
     auto* grown = static_cast<uint8_t*>(std::realloc(s->base, newSize ? newSize : 1));
     if (!grown) return 0;
     s->base = grown;
+    // A write made after seeking back (or past the end) still grows the stream by n;
+    // the grown bytes it does not cover would be uninitialised heap, so zero them.
+    if (s->position != s->size) std::memset(s->base + s->size, 0, newSize - s->size);
     std::memcpy(s->base + s->position, src, n);
     s->size = static_cast<uint32_t>(newSize);
   }
