@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "collection/collection.h"
+#include "container/byte_stream.h"
+#include "ui/tags.h"
 
 namespace {
 
@@ -42,6 +45,26 @@ struct CollectionHolder {
   ~CollectionHolder() { CollectionDestroy(c); }
 };
 
+// A tune's tags, read from its own TagBlock inside the entry, and its stored length.
+void PrintTuneTags(const CollectionEntry& e) {
+  ByteStream* s = StreamOpenMemory(e.data, e.size, 0);
+  TagList tags;
+  InitTagList(&tags);
+  if (!s || ReadTags(s, &tags) != 0) {
+    std::printf("        tags: none readable\n");
+  } else {
+    for (int32_t t = 0; t < tags.count; ++t)
+      std::printf("        %s=%s\n", tags.names[t], tags.values[t]);
+    int32_t at = FindTag(&tags, "length");
+    if (at >= 0 && std::atoi(tags.values[at]) > 0)
+      std::printf("        stored length: %d s\n", std::atoi(tags.values[at]));
+    else
+      std::printf("        stored length: none\n");
+  }
+  FreeTagList(&tags);
+  StreamClose(s);
+}
+
 }  // namespace
 
 int PrintCollectionInfo(const std::string& path) {
@@ -69,6 +92,7 @@ int PrintCollectionInfo(const std::string& path) {
     const CollectionEntry& e = c->entries[i];
     std::printf("%4u  %-8s  %-8s  %u bytes\n", i, KindName(e.kind).c_str(),
                 FixedText(e.name, sizeof e.name).c_str(), e.size);
+    if (e.kind == kEntryTune && e.data) PrintTuneTags(e);
   }
   return 0;
 }
