@@ -1,0 +1,213 @@
+// Reading tag text and the TagList operations, on real files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "container/byte_stream.h"
+#include "support/files.h"
+#include "tags/song_files.h"
+#include "ui/tags.h"
+
+using zsftest::TempDir;
+using zsftest::WriteFile;
+
+namespace {
+
+struct Tags {
+  TagList list;
+  uint32_t result;
+  explicit Tags(const std::string& path) { result = ReadTags(path.c_str(), &list); }
+  ~Tags() { FreeTagList(&list); }
+  std::string name(int i) const { return list.names[i]; }
+  std::string value(int i) const { return list.values[i]; }
+};
+
+std::string WriteSong(const TempDir& dir, const std::string& text, size_t bodySize = 300) {
+  std::string path = dir.file("song.zsf");
+  WriteFile(path, tagtest::SongBytes(tagtest::Body(bodySize), text));
+  return path;
+}
+
+std::string Lookup(const std::string& path, const char* name, size_t size = 100) {
+  std::vector<char> value(size, '?');
+  char* values[] = {value.data()};
+  const char* names[] = {name};
+  EXPECT_EQ(LookupTagValues(path.c_str(), names, values, 1, size), 0u);
+  return std::string(value.data());
+}
+
+}  // namespace
+
+TEST(TagReading, UnderscoresReadAsSpacesInNamesAndValues) {
+  TempDir dir;
+  Tags tags(WriteSong(dir, "TITLE=My_Song\nmy_tag=a_b_\n"));
+  ASSERT_EQ(tags.result, 0u);
+  ASSERT_EQ(tags.list.count, 2);
+  EXPECT_EQ(tags.name(0), "TITLE");
+  EXPECT_EQ(tags.value(0), "My Song");
+  EXPECT_EQ(tags.name(1), "my tag");
+  EXPECT_EQ(tags.value(1), "a b ");
+}
+
+TEST(TagReading, LastLineWithoutLineFeedStillReadsButLookupGivesEmpty) {
+  TempDir dir;
+  std::string path = WriteSong(dir, "title=A\nartist=B");
+  Tags tags(path);
+  ASSERT_EQ(tags.list.count, 2);
+  EXPECT_EQ(tags.name(1), "artist");
+  EXPECT_EQ(tags.value(1), "B");
+  EXPECT_EQ(Lookup(path, "title"), "A");
+  EXPECT_EQ(Lookup(path, "artist"), "");
+}
+
+TEST(TagReading, ValueMayHoldSeparatorAndLineWithoutSeparatorJoinsNextName) {
+  TempDir dir;
+  Tags tags(WriteSong(dir, "a=b=c\njunk\ntitle=x\ntrailing text"));
+  ASSERT_EQ(tags.list.count, 2);
+  EXPECT_EQ(tags.name(0), "a");
+  EXPECT_EQ(tags.value(0), "b=c");
+  EXPECT_EQ(tags.name(1), "junk\ntitle");
+  EXPECT_EQ(tags.value(1), "x");
+}
+
+TEST(TagReading, EmptyTagBlockGivesEmptyList) {
+  TempDir dir;
+  Tags tags(WriteSong(dir, ""));
+  EXPECT_EQ(tags.result, 0u);
+  EXPECT_EQ(tags.list.count, 0);
+}
+
+TEST(TagReading, FilesWithoutValidTrailerHaveNoTags) {
+  TempDir dir;
+  std::string path = dir.file("bad.zsf");
+  const std::vector<std::vector<uint8_t>> contents = {
+      {}, {0x00}, {0x05, 0x00}, {'a', '=', 'b', 0x04, 0x00}, {'x', 0xFF, 0xFF}};
+  for (const auto& bytes : contents) {
+    WriteFile(path, bytes);
+    uint16_t length = 77;
+    EXPECT_EQ(ReadTagText(path.c_str(), &length), nullptr);
+    EXPECT_EQ(length, 77);
+    Tags tags(path);
+    EXPECT_EQ(tags.result, 1u);
+    EXPECT_EQ(tags.list.count, 0);
+    char value[100] = "untouched";
+    char* values[] = {value};
+    const char* names[] = {"a"};
+    EXPECT_EQ(LookupTagValues(path.c_str(), names, values, 1, sizeof value), 1u);
+    EXPECT_STREQ(value, "untouched");
+  }
+}
+
+TEST(TagReading, MissingFileLeavesListEmptyAndBuffersUntouched) {
+  TempDir dir;
+  std::string path = dir.file("missing.zsf");
+  Tags tags(path);
+  EXPECT_EQ(tags.result, 1u);
+  EXPECT_EQ(tags.list.count, 0);
+  EXPECT_EQ(ReadTagText(path.c_str()), nullptr);
+  char value[100] = "untouched";
+  char* values[] = {value};
+  const char* names[] = {"title"};
+  EXPECT_EQ(LookupTagValues(path.c_str(), names, values, 1, sizeof value), 1u);
+  EXPECT_STREQ(value, "untouched");
+}
+
+TEST(TagReading, TextFromStreamLeavesStreamAtStart) {
+  std::vector<uint8_t> bytes = tagtest::SongBytes(tagtest::Body(40), "title=T\n");
+  ByteStream* stream = StreamOpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
+  StreamSeek(7, stream);
+  uint16_t length = 0;
+  char* text = ReadTagText(stream, &length);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(length, 8);
+  EXPECT_STREQ(text, "title=T\n");
+  EXPECT_EQ(stream->position, 0u);
+  std::free(text);
+
+  TagList list;
+  EXPECT_EQ(ReadTags(stream, &list), 0u);
+  EXPECT_EQ(list.count, 1);
+  EXPECT_EQ(stream->position, 0u);
+  FreeTagList(&list);
+  StreamClose(stream);
+}
+
+TEST(TagLookup, SubstringRuleTakesFirstOccurrenceFollowedBySeparator) {
+  TempDir dir;
+  std::string path = WriteSong(dir, "subtitle=A\ntitle=B\nx=the artist=C\nartist=D\n");
+  EXPECT_EQ(Lookup(path, "title"), "A");
+  EXPECT_EQ(Lookup(path, "artist"), "C");
+  EXPECT_EQ(Lookup(path, "TITLE"), "A");  // the request is lowered, the text is not
+  EXPECT_EQ(Lookup(path, ""), "");
+  EXPECT_EQ(Lookup(path, "album"), "");
+  // ReadTags is tied to names: title is the second tag.
+  Tags tags(path);
+  EXPECT_EQ(FindTag(&tags.list, "title"), 1);
+}
+
+TEST(TagLookup, StoredUpperCaseNameIsNotFoundByLookup) {
+  TempDir dir;
+  std::string path = WriteSong(dir, "TITLE=Loud\n");
+  EXPECT_EQ(Lookup(path, "title"), "");
+  EXPECT_EQ(Lookup(path, "Title"), "");
+}
+
+TEST(TagLookup, CallerNamesStayAsWrittenAndSeveralNamesFillInOneCall) {
+  TempDir dir;
+  std::string path = WriteSong(dir, "title=My_Song\nartist=Me\n");
+  char title[100], artist[100], none[100] = "x";
+  char* values[] = {title, artist, none};
+  char nameTitle[] = "Title";
+  const char* names[] = {nameTitle, "ARTIST", "album"};
+  ASSERT_EQ(LookupTagValues(path.c_str(), names, values, 3, 100), 0u);
+  EXPECT_STREQ(title, "My Song");
+  EXPECT_STREQ(artist, "Me");
+  EXPECT_STREQ(none, "");
+  EXPECT_STREQ(nameTitle, "Title");
+}
+
+TEST(TagLookup, LongValuesAreCutToTheBuffer) {
+  TempDir dir;
+  std::string longValue(150, 'v');
+  std::string path = WriteSong(dir, "title=" + longValue + "\n");
+  EXPECT_EQ(Lookup(path, "title", 100), std::string(99, 'v'));
+  EXPECT_EQ(Lookup(path, "title", 1), "");
+  EXPECT_EQ(Lookup(path, "title", 151), longValue);
+}
+
+TEST(TagList, FindTagIgnoresAsciiCaseOnly) {
+  TagList list;
+  InitTagList(&list);
+  AddTag(&list, "TITLE", "a");
+  AddTag(&list, "length", "12");
+  AddTag(&list, "\xC4ra", "x");  // a non-ASCII letter is compared as is
+  EXPECT_EQ(FindTag(&list, "Length"), 1);
+  EXPECT_EQ(FindTag(&list, "title"), 0);
+  EXPECT_EQ(FindTag(&list, "\xE4RA"), -1);
+  EXPECT_EQ(FindTag(&list, "\xC4RA"), 2);
+  EXPECT_EQ(FindTag(&list, "lengt"), -1);
+  EXPECT_EQ(std::string(list.names[0]), "TITLE");  // AddTag keeps the case
+  FreeTagList(&list);
+  EXPECT_EQ(list.count, 0);
+  EXPECT_EQ(list.names, nullptr);
+}
+
+TEST(TagList, RemoveTagKeepsOrderAndRefusesPositionsOutside) {
+  TagList list;
+  InitTagList(&list);
+  for (const char* n : {"a", "b", "c", "d"}) AddTag(&list, n, n);
+  EXPECT_EQ(RemoveTag(&list, 1), 0u);
+  ASSERT_EQ(list.count, 3);
+  EXPECT_STREQ(list.names[0], "a");
+  EXPECT_STREQ(list.names[1], "c");
+  EXPECT_STREQ(list.values[2], "d");
+  EXPECT_EQ(RemoveTag(&list, 3), 1u);
+  EXPECT_EQ(RemoveTag(&list, -1), 1u);
+  EXPECT_EQ(list.count, 3);
+  while (list.count) RemoveTag(&list, 0);
+  EXPECT_EQ(list.names, nullptr);
+  FreeTagList(&list);
+}

@@ -1,0 +1,33 @@
+// Titles for the playlist: the user's title template with "%tagname%" placeholders
+// filled from a song's tags.
+#pragma once
+#include <cstddef>
+
+struct TagList;
+
+// The template holds at most 99 characters (the settings field is 100 bytes);
+// a longer one is cut there.
+constexpr size_t kTitleTemplateSize = 100;
+// Each placeholder value has room for 99 characters; longer tag values are cut.
+constexpr size_t kPlaceholderValueSize = 100;
+// The host's title buffer.
+constexpr size_t kHostTitleSize = 512;
+
+// Fills TITLE (TITLE_SIZE bytes, cut to fit, always terminated) from TEMPLATE with
+// the tags of LIST: for each placeholder the last tag whose name matches it
+// ignoring ASCII case; a placeholder without a value becomes "Unknown <name>".
+void FormatTitle(const TagList* list, const char* titleTemplate, char* title, size_t titleSize);
+// As above with the values looked up straight from FILE's tag text (the first
+// match in the text wins). A file that cannot be read gives "Unknown" everywhere.
+void FormatTitleFromFile(const char* file, const char* titleTemplate, char* title,
+                         size_t titleSize);
+// The same from tag text already in memory (LENGTH bytes), for callers that read
+// the text once for several purposes.
+void FormatTitleFromText(const char* text, size_t length, const char* titleTemplate, char* title,
+                         size_t titleSize);
+
+// Replaces every occurrence of PATTERN in TEXT (malloc'd) by REPLACEMENT; the
+// search continues after each inserted replacement, so inserted text is never
+// searched again. Returns the possibly reallocated text (TEXT as it stood when
+// memory runs out). An empty pattern changes nothing.
+char* ReplaceAll(char* text, const char* pattern, const char* replacement);
