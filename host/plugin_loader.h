@@ -1,0 +1,57 @@
+// Loads the plug-in library and fills the player's side of its module record, the
+// way the media player does: a main window that receives the end-of-song message,
+// the library handle, visualisation functions that take what they are given, effect
+// hooks that change nothing, and the output module.
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "plugin/host_api.h"
+
+// The player's main window. The plug-in posts to it from its decode thread.
+struct PlayerWindow : PlatformWindow {
+  PlayerWindow();
+  // End-of-song messages received so far.
+  int EndCount();
+  // Waits until more than SEEN end messages arrived or TIMEOUT_MS passed; returns
+  // whether they did.
+  bool WaitForEnd(int seen, int timeoutMs);
+
+ private:
+  static void Post(void* window, unsigned message, uintptr_t wparam, intptr_t lparam);
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  int ends_ = 0;
+};
+
+// What the plug-in last told the player through SetInfo.
+struct StreamInfo {
+  int bitrate = 0;
+  int sampleRateKhz = 0;
+  int channels = 0;
+  int synched = 0;
+};
+
+class LoadedPlugin {
+ public:
+  LoadedPlugin() = default;
+  ~LoadedPlugin();
+  LoadedPlugin(const LoadedPlugin&) = delete;
+  LoadedPlugin& operator=(const LoadedPlugin&) = delete;
+
+  // Opens the library at PATH and takes its record; ERROR says what failed.
+  bool Load(const std::string& path, std::string* error);
+  In_Module* record() const { return record_; }
+  PlayerWindow& window() { return window_; }
+  void SetOutput(Out_Module* output);
+  static StreamInfo LastStreamInfo();
+
+ private:
+  void* library_ = nullptr;
+  In_Module* record_ = nullptr;
+  PlayerWindow window_;
+};
+
+// in_zsf.so in the folder of the running executable.
+std::string DefaultPluginPath();

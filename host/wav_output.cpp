@@ -1,0 +1,216 @@
+#include "host/wav_output.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void Put16(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  Put16(p, v & 0xFFFF);
+  Put16(p + 2, v >> 16);
+}
+
+// Free space reported to the plug-in: room for many blocks, so it never waits.
+constexpr int kAlwaysRoom = 1 << 20;
+
+}  // namespace
+
+void BuildWavHeader(const PcmFormat& format, uint32_t dataBytes, uint8_t out[wav::kHeaderBytes]) {
+  // A data chunk of odd size is followed by one pad byte, which RIFF counts.
+  uint32_t padded = dataBytes + (dataBytes & 1);
+  std::memcpy(out, "RIFF", 4);
+  Put32(out + 4, uint32_t(wav::kHeaderBytes - 8) + padded);
+  std::memcpy(out + 8, "WAVE", 4);
+  std::memcpy(out + 12, "fmt ", 4);
+  Put32(out + 16, wav::kFmtChunkBytes);
+  Put16(out + 20, wav::kFormatPcm);
+  Put16(out + 22, uint32_t(format.channels));
+  Put32(out + 24, uint32_t(format.sampleRate));
+  Put32(out + 28, uint32_t(format.BytesPerSecond()));
+  Put16(out + 32, uint32_t(format.FrameBytes()));
+  Put16(out + 34, uint32_t(format.bits));
+  std::memcpy(out + 36, "data", 4);
+  Put32(out + 40, dataBytes);
+}
+
+WavOutput::WavOutput(std::string path) : path_(std::move(path)) {}
+
+WavOutput::~WavOutput() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DiscardLocked();
+}
+
+void WavOutput::SetPath(std::string path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  path_ = std::move(path);
+}
+
+bool WavOutput::ok() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ok_;
+}
+
+std::string WavOutput::error() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
+uint64_t WavOutput::dataBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return dataBytes_;
+}
+
+bool WavOutput::IsOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return file_ != nullptr;
+}
+
+void WavOutput::Discard() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DiscardLocked();
+}
+
+void WavOutput::AbandonOnClose() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  abandon_ = true;
+}
+
+void WavOutput::DiscardLocked() {
+  abandon_ = false;
+  if (!file_) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  std::remove(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+void WavOutput::FailLocked(const std::string& what) {
+  if (ok_) error_ = path_ + ": " + what;
+  ok_ = false;
+}
+
+int WavOutput::Open(int sampleRate, int channels, int bits, int bufferMs, int prebufferMs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DiscardLocked();
+  ok_ = true;
+  abandon_ = false;
+  error_.clear();
+  dataBytes_ = 0;
+  bytesSinceFlush_ = 0;
+  flushBaseMs_ = 0;
+  paused_ = 0;
+  format_ = PcmFormat{sampleRate, channels, bits};
+  if (!format_.Valid()) {
+    FailLocked("unsupported format (" + std::to_string(sampleRate) + " Hz, " +
+               std::to_string(channels) + " channels, " + std::to_string(bits) + " bits)");
+    return -1;
+  }
+  if (path_.empty()) {
+    FailLocked("no output file named");
+    return -1;
+  }
+  std::string pattern = path_ + ".partXXXXXX";
+  int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    FailLocked(std::string("cannot create: ") + std::strerror(errno));
+    return -1;
+  }
+  // mkstemp makes the file private; the finished WAV gets the usual permissions.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  file_ = fdopen(fd, "wb");
+  if (!file_) {
+    FailLocked(std::string("cannot create: ") + std::strerror(errno));
+    ::close(fd);
+    std::remove(pattern.c_str());
+    return -1;
+  }
+  tempPath_ = pattern;
+  // A placeholder until Close knows the sizes.
+  uint8_t header[wav::kHeaderBytes];
+  BuildWavHeader(format_, 0, header);
+  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
+    FailLocked(std::string("write failed: ") + std::strerror(errno));
+    DiscardLocked();
+    return -1;
+  }
+  return 0;
+}
+
+int WavOutput::Write(const char* buf, int len) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_ || !ok_ || len < 0) return 1;
+  if (dataBytes_ + uint64_t(len) > wav::kMaxDataBytes) {
+    FailLocked("the song is too long for a WAV file");
+    return 1;
+  }
+  if (len > 0 && std::fwrite(buf, 1, size_t(len), file_) != size_t(len)) {
+    FailLocked(std::string("write failed: ") + std::strerror(errno));
+    return 1;
+  }
+  dataBytes_ += uint64_t(len);
+  bytesSinceFlush_ += len;
+  return 0;
+}
+
+void WavOutput::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return;
+  if (abandon_) {
+    DiscardLocked();
+    return;
+  }
+  if (ok_ && (dataBytes_ & 1) && std::fputc(0, file_) == EOF) {
+    FailLocked(std::string("write failed: ") + std::strerror(errno));
+  }
+  uint8_t header[wav::kHeaderBytes];
+  BuildWavHeader(format_, uint32_t(dataBytes_), header);
+  if (ok_ && (std::fseek(file_, 0, SEEK_SET) != 0 ||
+              std::fwrite(header, 1, sizeof header, file_) != sizeof header ||
+              std::fflush(file_) != 0)) {
+    FailLocked(std::string("write failed: ") + std::strerror(errno));
+  }
+  if (std::fclose(file_) != 0 && ok_) {
+    FailLocked(std::string("write failed: ") + std::strerror(errno));
+  }
+  file_ = nullptr;
+  if (ok_ && std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    FailLocked(std::string("cannot rename the finished file: ") + std::strerror(errno));
+  }
+  if (!ok_) std::remove(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+int WavOutput::CanWrite() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return file_ ? kAlwaysRoom : 0;
+}
+
+int WavOutput::Pause(int pause) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int was = paused_;
+  paused_ = pause ? 1 : 0;
+  return was;
+}
+
+void WavOutput::Flush(int ms) {
+  // What is in the file has been "played"; only the clock restarts.
+  std::lock_guard<std::mutex> lock(mutex_);
+  flushBaseMs_ = ms;
+  bytesSinceFlush_ = 0;
+}
+
+int WavOutput::GetOutputTime() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return flushBaseMs_ + int(format_.MsOf(bytesSinceFlush_));
+}
+
+int WavOutput::GetWrittenTime() { return GetOutputTime(); }

@@ -1,0 +1,70 @@
+// An output that writes the plug-in's PCM to a WAV file as fast as it is rendered.
+// The file is written under a temporary name beside the target and renamed over it
+// at Close, once the header holds the real format and sizes, so an interrupted run
+// never leaves a truncated WAV under the wanted name.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "host/output_device.h"
+
+// Layout of the canonical 44-byte PCM WAV header.
+namespace wav {
+inline constexpr int kHeaderBytes = 44;
+inline constexpr uint16_t kFormatPcm = 1;
+inline constexpr int kFmtChunkBytes = 16;
+// The RIFF size field is 32-bit and counts everything after itself.
+inline constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - (kHeaderBytes - 8) - 1;
+}  // namespace wav
+
+class WavOutput : public OutputDevice {
+ public:
+  explicit WavOutput(std::string path = {});
+  ~WavOutput() override;  // discards a file still open
+
+  // The file the next Open writes.
+  void SetPath(std::string path);
+  const std::string& path() const { return path_; }
+  // Whether the last file was completed; the reason when it was not.
+  bool ok() const;
+  std::string error() const;
+  uint64_t dataBytes() const;
+  bool IsOpen() const;
+  // Removes a file still being written without completing it.
+  void Discard();
+  // Makes the next Close remove the file instead of completing it (the song was
+  // interrupted, so the file would not hold it).
+  void AbandonOnClose();
+
+  int Open(int sampleRate, int channels, int bits, int bufferMs, int prebufferMs) override;
+  void Close() override;
+  int Write(const char* buf, int len) override;
+  int CanWrite() override;
+  int IsPlaying() override { return 0; }
+  int Pause(int pause) override;
+  void Flush(int ms) override;
+  int GetOutputTime() override;
+  int GetWrittenTime() override;
+
+ private:
+  void FailLocked(const std::string& what);
+  void DiscardLocked();
+
+  mutable std::mutex mutex_;
+  std::string path_;
+  std::string tempPath_;
+  FILE* file_ = nullptr;
+  PcmFormat format_;
+  uint64_t dataBytes_ = 0;
+  int64_t bytesSinceFlush_ = 0;
+  int flushBaseMs_ = 0;
+  int paused_ = 0;
+  bool ok_ = true;
+  bool abandon_ = false;
+  std::string error_;
+};
+
+// Builds the header for DATA_BYTES of PCM in FORMAT.
+void BuildWavHeader(const PcmFormat& format, uint32_t dataBytes, uint8_t out[wav::kHeaderBytes]);
