@@ -1,0 +1,6 @@
+#include "plugin/player_state.h"
+
+PlayerState& Player() {
+  static PlayerState state;
+  return state;
+}

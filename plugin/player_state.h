@@ -1,0 +1,49 @@
+// PlayerState: the process-wide playback variables shared by the host's threads and
+// the decode thread. Words that cross between the two threads are atomics; the rest
+// is touched only by host threads (or by one side while the other waits).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "container/song.h"
+
+struct ByteStream;
+struct Collection;
+struct DUH;
+struct PlayerSettings;
+
+inline constexpr uint32_t kNameSize = 260;
+// One block of 1024 frames at 16-bit stereo.
+inline constexpr uint32_t kBlockBufferBytes = 4096;
+// The player's effect hook may lengthen a block; the decode thread only renders when
+// the output has room for twice a block, so the buffer holds that much, plus margin
+// for hooks that round up.
+inline constexpr uint32_t kSampleBufferBytes = 2 * kBlockBufferBytes + 1024;
+
+struct PlayerState {
+  void* InstanceHandle = nullptr;
+  PlayerSettings* Settings = nullptr;
+  Song* CurrentSong = nullptr;
+  ModuleImage PendingImage{};
+  std::atomic<DUH*> LoadedModule{nullptr};
+  std::thread DecodeThreadHandle;
+  std::atomic<uint32_t> KillDecodeThread{0};
+  std::atomic<int32_t> SeekRequestMs{-1};
+  std::atomic<int32_t> DecodePositionMs{0};
+  std::atomic<uint32_t> PausedFlag{0};
+  std::atomic<uint32_t> OutputBits{16};
+  std::atomic<uint32_t> OutputChannels{2};
+  alignas(16) uint8_t SampleBuffer[kSampleBufferBytes] = {};
+  uint32_t PasswordKey = 0;
+  uint32_t EngineReady = 0;
+  uint32_t PlayingCollection = 0;
+  char PlayName[kNameSize] = "";
+  char SongName[kNameSize] = "";
+  Collection* CurrentCollection = nullptr;
+  ByteStream* TrackStream = nullptr;
+  ByteStream* PackStream = nullptr;
+};
+
+// The one player state of the process.
+PlayerState& Player();
