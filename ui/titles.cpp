@@ -10,6 +10,9 @@
 
 namespace {
 
+// The settings' template field: 99 characters and a terminator.
+constexpr size_t kTemplateBufferSize = 100;
+
 struct Placeholder {
   std::string name;  // as written in the template
   char value[kPlaceholderValueSize];
@@ -18,7 +21,7 @@ struct Placeholder {
 // The template as the title starts from: a copy cut to the template's size.
 std::string TemplateText(const char* titleTemplate) {
   if (!titleTemplate) return std::string();
-  return std::string(titleTemplate, strnlen(titleTemplate, kTitleTemplateSize - 1));
+  return std::string(titleTemplate, strnlen(titleTemplate, kTemplateBufferSize - 1));
 }
 
 // Every "%name%" pair from the start; a "%" without a later "%" ends the scan.

@@ -5,9 +5,6 @@
 
 struct TagList;
 
-// The template holds at most 99 characters (the settings field is 100 bytes);
-// a longer one is cut there.
-constexpr size_t kTitleTemplateSize = 100;
 // Each placeholder value has room for 99 characters; longer tag values are cut.
 constexpr size_t kPlaceholderValueSize = 100;
 // The host's title buffer.
@@ -16,6 +13,8 @@ constexpr size_t kHostTitleSize = 512;
 // Fills TITLE (TITLE_SIZE bytes, cut to fit, always terminated) from TEMPLATE with
 // the tags of LIST: for each placeholder the last tag whose name matches it
 // ignoring ASCII case; a placeholder without a value becomes "Unknown <name>".
+// The template holds at most 99 characters (the settings field); a longer one is
+// cut there.
 void FormatTitle(const TagList* list, const char* titleTemplate, char* title, size_t titleSize);
 // As above with the values looked up straight from FILE's tag text (the first
 // match in the text wins). A file that cannot be read gives "Unknown" everywhere.

@@ -1,0 +1,19 @@
+// File information for the host's playlist: the title and length of one song file.
+#pragma once
+
+#include "ui/player_settings.h"
+
+// Length the host takes as unknown.
+constexpr int kUnknownLengthMs = -1000;
+
+// The single-song-file part of GetFileInfo. TITLE (the host's buffer of
+// kHostTitleSize bytes, may be null) gets the title from the song's tag text with
+// SETTINGS.TitleOutput; LENGTH_MS (may be null) the stored tag "length" in whole
+// seconds x 1000, or kUnknownLengthMs. Without a stored length and with LoadLen set,
+// COMPUTE_LENGTH_MS (may be null) measures the song. Only the tag trailer is read.
+void GetSongFileInfo(const char* file, char* title, int* lengthMs, const PlayerSettings& settings,
+                     int (*computeLengthMs)(const char* file));
+
+// The stored "length" value as milliseconds: read like atoi; above 0 gives seconds
+// x 1000, anything else (or more than an int can hold) kUnknownLengthMs.
+int StoredLengthToMs(const char* value);
