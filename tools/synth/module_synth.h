@@ -26,8 +26,11 @@ enum class ItStorage : uint8_t {
   kSigned,        // plain signed PCM (cvt bit 0 set)
   kUnsigned,      // plain unsigned PCM (cvt bit 0 clear; old trackers saved this)
   kCompressed214, // IT 2.14 compressed (flag bit 3), one delta integration
-  kCompressed215, // IT 2.15 compressed (flag bit 3, cvt bit 2, cmwt 0x215): two
+  kCompressed215, // IT 2.15 compressed (flag bit 3, cvt bit 2), two integrations
 };
+// The engine picks 2.14 or 2.15 decompression for the whole file by its cmwt
+// field (0x215 = 2.15), so one IT cannot mix the two compressed kinds: the
+// writer refuses such a description.
 
 struct SampleSpec {
   std::string name;
@@ -91,14 +94,16 @@ enum class ModVariant : uint8_t {
   kMK,         // "M.K.", 4 channels
   kMKExclaim,  // "M!K!", 4 channels (more than 64 patterns)
   kFlt4,       // "FLT4", 4 channels
-  kFlt8,       // "FLT8", 8 channels stored as pairs of 4-channel patterns
+  kFlt8,       // "FLT8", 8 channels stored as pairs of 4-channel patterns, the
+               // order table holding even 4-channel pattern numbers. The engine
+               // (0.9.3) cannot load these: its reader halves the order table
+               // before it has read it. Use kChannels with 8 ("8CHN") to play.
   kChannels,   // "xCHN" (2..9 channels) or "xxCH" (10..32) from ModuleSpec::channels
   kFifteen,    // the old 15-sample layout without a tag, 4 channels
 };
 
 struct ModuleSpec {
   std::string title;
-  std::string artist;      // IT: written into the song message; others: not stored
   uint8_t channels = 4;
   uint8_t speed = 6;
   uint8_t tempo = 125;
@@ -176,15 +181,16 @@ std::vector<uint8_t> MakeItWithForwardJump(int orderCount = 4);
 // rows before it play at speed 6, tempo 125 (each row 0.12 s).
 std::vector<uint8_t> MakeXmWithSpeedZero(int row = 8);
 
-// An IT in instrument mode with stereo 16-bit and 8-bit samples, signed, unsigned
-// and IT 2.14/2.15 compressed ones (one sample per ItStorage value).
+// An IT in instrument mode, two instruments of three samples each: signed and
+// unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8 and 16-bit ones
+// (set those to kCompressed215 for the 2.15 form).
 ModuleSpec ItInstrumentSpec();
 
 // An XM with two instruments holding several 8 and 16-bit samples each, mapped
 // by a keymap over octaves.
 ModuleSpec XmMultiSampleSpec();
 
-// The demo tune: about 31 s of melody, bass and drums at speed 6, tempo 125,
+// The demo tune: about 35 s of melody, bass and drums at speed 6, tempo 125,
 // made from synthesised waveforms. IT sample mode, 4 channels.
 ModuleSpec DemoTuneSpec();
 std::vector<uint8_t> MakeDemoTune();
