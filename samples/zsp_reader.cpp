@@ -103,8 +103,9 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
       uint8_t* data = nullptr;
       uint32_t got = 0;
       if (BlockDecompress(block, packed, unpacked, &data, &got) == kBlockOk) {
-        // A block that decodes to another length than declared is not trusted.
-        if (got == unpacked) {
+        // A block that decodes to another length than declared is not trusted; an
+        // empty one holds nothing.
+        if (got == unpacked && unpacked > 0) {
           r->data = data;
         } else {
           std::free(data);
