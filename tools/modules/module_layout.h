@@ -56,9 +56,12 @@ struct ModuleLayout {
 bool ReadModuleLayout(const std::vector<uint8_t>& file, uint32_t kind, ModuleLayout* out,
                       std::string* error);
 
-// Decodes the stored bytes of SAMPLE (from FILE) into raw signed little-endian PCM of
-// sample.pcmBytes() bytes: XM delta-decoded, unsigned made signed, big-endian words
-// swapped, IT compressed blocks decompressed. Planar channel order is kept.
+// Decodes the stored bytes of SAMPLE (from FILE) into raw signed little-endian PCM:
+// XM delta-decoded (each stereo half its own chain), unsigned made signed,
+// big-endian words swapped, IT compressed blocks decompressed exactly as the engine
+// decodes them. Planar channel order is kept. The result has sample.bytes bytes for
+// the plain encodings (the odd bytes some XM files keep beyond the last whole frame
+// are copied as stored) and sample.pcmBytes() for compressed ones.
 bool DecodeSample(const std::vector<uint8_t>& file, const SampleLayout& sample,
                   std::vector<uint8_t>* pcm, std::string* error);
 
