@@ -136,10 +136,6 @@ bool Player::ChooseOutput() {
 }
 
 int Player::PlayAll() {
-  if (!rec_->Play || !rec_->Stop) {
-    Say(options_.plugin + ": the plug-in cannot play (no Play or Stop)");
-    return 1;
-  }
   if (!ChooseOutput()) return 1;
   // The playlist first, as the media player builds it before playing.
   std::vector<Entry> playlist;
@@ -182,6 +178,10 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
   std::string why;
   if (!NameExists(entry.name, &why)) {
     *failure = why;
+    return Outcome::Failed;
+  }
+  if (!rec_->Play || !rec_->Stop) {
+    *failure = options_.plugin + ": the plug-in cannot play (no Play or Stop)";
     return Outcome::Failed;
   }
   std::string wavPath;

@@ -1,0 +1,102 @@
+// The plug-in is found by its export alone, whatever its file is called, and the
+// player's side of the record is filled in both the player and the test host.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/output_device.h"
+#include "host/plugin_loader.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/test_host.h"
+
+namespace {
+
+using zsftest::TempDir;
+using zsftest::TestHost;
+
+TEST(PluginLoading, TestHostLoadsARenamedCopy) {
+  TestHost::Options options;
+  options.copyName = "renamed_input_plugin.so";
+  TestHost host(options);
+  ASSERT_TRUE(host.ok()) << host.error();
+  EXPECT_NE(host.libraryPath().find("renamed_input_plugin.so"), std::string::npos);
+  In_Module* rec = host.record();
+  EXPECT_EQ(rec->version, 0x100);
+  EXPECT_STREQ(rec->description, "Quorvath ZSF Player v1.666 (b 1073)");
+  EXPECT_EQ(rec->hMainWindow, host.window());
+  EXPECT_NE(rec->outMod, nullptr);
+  EXPECT_NE(rec->SAAddPCMData, nullptr);
+  EXPECT_NE(rec->dsp_dosamples, nullptr);
+}
+
+TEST(PluginLoading, TestHostCountsOnlyTheEndOfSongMessage) {
+  TestHost host;
+  ASSERT_TRUE(host.ok()) << host.error();
+  HostWindow window = host.window();
+  window->post_message(window, 0x401, 0, 0);
+  window->post_message(window, kWmWaMpegEof, 0, 0);
+  EXPECT_EQ(host.EndMessages(), 1);
+  EXPECT_EQ(host.Messages(), (std::vector<unsigned>{0x401, kWmWaMpegEof}));
+}
+
+TEST(PluginLoading, TestHostsFollowingEachOtherStartClean) {
+  {
+    TestHost first;
+    ASSERT_TRUE(first.ok()) << first.error();
+    first.window()->post_message(first.window(), kWmWaMpegEof, 0, 0);
+    EXPECT_EQ(first.EndMessages(), 1);
+    TestHost second;
+    EXPECT_FALSE(second.ok()) << "two hosts would share the callbacks";
+  }
+  TestHost third;
+  ASSERT_TRUE(third.ok()) << third.error();
+  EXPECT_EQ(third.EndMessages(), 0);
+}
+
+TEST(PluginLoading, PlayerLoadsARenamedCopyAndFillsItsSide) {
+  TempDir dir;
+  const std::string copy = dir.file("some_other_name.so");
+  std::filesystem::copy_file(ZSF_PLUGIN_PATH, copy);
+  LoadedPlugin plugin;
+  std::string error;
+  ASSERT_TRUE(plugin.Load(copy, &error)) << error;
+  In_Module* rec = plugin.record();
+  EXPECT_EQ(rec->version, 0x100);
+  EXPECT_EQ(rec->hMainWindow, static_cast<PlatformWindow*>(&plugin.window()));
+  EXPECT_NE(rec->hDllInstance, nullptr);
+  // The effect hook changes nothing and keeps the frame count.
+  short block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(rec->dsp_isactive(), 0);
+  EXPECT_EQ(rec->dsp_dosamples(block, 4, 16, 2, 44100), 4);
+  EXPECT_EQ(block[7], 8);
+  rec->SetInfo(16, 44, 2, 1);
+  StreamInfo info = LoadedPlugin::LastStreamInfo();
+  EXPECT_EQ(info.bitrate, 16);
+  EXPECT_EQ(info.sampleRateKhz, 44);
+  EXPECT_EQ(info.channels, 2);
+
+  // The end-of-song message, posted as the decode thread posts it.
+  int seen = plugin.window().EndCount();
+  rec->hMainWindow->post_message(rec->hMainWindow, kWmWaMpegEof, 0, 0);
+  EXPECT_TRUE(plugin.window().WaitForEnd(seen, 0));
+  rec->hMainWindow->post_message(rec->hMainWindow, 0x401, 0, 0);
+  EXPECT_EQ(plugin.window().EndCount(), seen + 1);
+}
+
+TEST(PluginLoading, ZsfplayRunsARenamedCopy) {
+  TempDir dir;
+  const std::string copy = dir.file("renamed.so");
+  std::filesystem::copy_file(ZSF_PLUGIN_PATH, copy);
+  const std::string song = dir.file("present.zsf");
+  zsftest::WriteFile(song, std::string("ZSF"));
+  zsftest::ProcessOptions options;
+  options.env = {{"ZSF_REGISTRY", dir.file("registry.reg")}};
+  zsftest::ProcessResult r =
+      zsftest::RunProcess({ZSF_BINARY_DIR "/zsfplay", "--plugin", copy, "--titles", song}, options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 1) << r.out;
+}
+
+}  // namespace
