@@ -57,8 +57,10 @@ bool WriteZgmFile(const std::string& path, const ZgmContents& contents, std::str
   if (!s) return Refuse(reason, std::string("cannot create ") + temp + ": " + std::strerror(errno));
   StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), s);
   // StreamWrite reports what it was asked to write; the file's own state tells
-  // whether the bytes reached the disk.
-  bool written = std::fflush(s->file) == 0 && !std::ferror(s->file);
+  // whether the bytes reached the disk, and fsync keeps the rename from landing
+  // before them.
+  bool written = std::fflush(s->file) == 0 && !std::ferror(s->file) &&
+                 fsync(fileno(s->file)) == 0;
   int err = errno;
   StreamClose(s);
   if (!written) {
