@@ -1,7 +1,7 @@
 #include "collection/track_selection.h"
 
 #include "collection/collection.h"
-#include "collection/collection_address.h"
+#include "collection/collection_address.h"  // kFirstTuneTrack
 #include "container/byte_stream.h"
 #include "plugin/playback_control.h"
 #include "plugin/player_state.h"
@@ -17,6 +17,8 @@ void ReleaseCollection() {
 
 uint32_t StartCollection(const char* fileName) {
   PlayerState& p = Player();
+  // Nothing may still be starting from the previous collection when it goes.
+  StopDecodeThread();
   ReleaseCollection();
   if (!fileName) return 1;
 
