@@ -1,6 +1,18 @@
 #include "plugin/module_record.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "collection/collection.h"
+#include "container/byte_stream.h"
+#include "container/song.h"
+#include "engine/engine.h"
+#include "platform/module_handle.h"
+#include "plugin/player_state.h"
+#include "plugin/plugin_slots.h"
+#include "ui/player_settings.h"
 
 namespace {
 
@@ -14,12 +26,73 @@ In_Module gRecord = [] {
   r.FileExtensions = gFileTypes;
   r.is_seekable = 1;
   r.UsesOutputPlug = 1;
+  r.Config = Config;
+  r.About = About;
+  r.Init = Init;
+  r.Quit = Quit;
+  r.InfoBox = InfoBox;
+  r.IsOurFile = IsOurFile;
+  r.EQSet = EQSet;
+  // Playback control and file information join the record as they land.
   return r;
 }();
+
+// Frees what the player state owns outside playback: the collection, the song, a
+// pending module image and the collection streams.
+void ReleaseOwned(PlayerState& p) {
+  if (p.CurrentCollection) {
+    CollectionDestroy(p.CurrentCollection);
+    p.CurrentCollection = nullptr;
+  }
+  if (p.CurrentSong) {
+    delete p.CurrentSong;
+    p.CurrentSong = nullptr;
+    p.Settings = nullptr;
+  }
+  if (p.PendingImage.data) std::free(p.PendingImage.data);
+  p.PendingImage = ModuleImage{};
+  if (p.PackStream) StreamClose(p.PackStream);
+  if (p.TrackStream) StreamClose(p.TrackStream);
+  p.PackStream = nullptr;
+  p.TrackStream = nullptr;
+}
 
 }  // namespace
 
 In_Module* GetModuleRecord() {
-  std::snprintf(gDescription, sizeof gDescription, "Quorvath ZSF Player v%d.%.2d (b %d)", 1, 666, 1073);
+  std::snprintf(gDescription, sizeof gDescription, kDescriptionFormat, kVersionMajor,
+                kVersionMinor, kBuildNumber);
   return &gRecord;
 }
+
+void Init() {
+  PlayerState& p = Player();
+  // Our own library, whatever its file name.
+  p.InstanceHandle = CurrentModuleHandle();
+  TheSettings.Load();
+  // A repeated Init must not leak what the previous one made.
+  ReleaseOwned(p);
+  p.PlayingCollection = 0;
+  p.LoadedModule = nullptr;
+  p.EngineReady = 1;
+  p.Settings = &TheSettings;
+  p.CurrentSong = new (std::nothrow) Song();
+  EngineSetDefaultIgnoreJump(1);
+  p.PlayName[0] = '\0';
+}
+
+void Quit() {
+  PlayerState& p = Player();
+  ReleaseOwned(p);
+  p.Settings = nullptr;
+  // Without a song no play path may start again.
+  p.EngineReady = 0;
+  TheSettings.Save();
+}
+
+int IsOurFile(const char* name) {
+  if (!name) return 0;
+  return std::strncmp(name, "zgm://", 6) == 0 || std::strstr(name, ".zgm") != nullptr;
+}
+
+void EQSet(int, char[10], int) {}

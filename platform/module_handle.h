@@ -1,0 +1,9 @@
+// The handle of the library our code was loaded from, found at run time from the
+// address of our own code, so a copy of the plug-in under any file name finds itself.
+#pragma once
+
+using ModuleHandle = void*;
+
+// The dlopen handle of the shared object holding this function (the main program's
+// handle when the code is linked into an executable); null if the loader knows nothing.
+ModuleHandle CurrentModuleHandle();
