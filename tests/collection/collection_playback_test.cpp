@@ -1,0 +1,178 @@
+// Playing collection tracks through the plug-in as the media player does: the
+// track numbers of a pack, tune, tune collection, the first tune for addresses
+// without a number, no sample pack, and a collection tune sounding exactly like
+// the same tune played as a single song with its pack beside it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "collection/zgm_writer.h"
+#include "container/zsf_writer.h"
+#include "samples/zsp_writer.h"
+#include "support/files.h"
+#include "support/test_host.h"
+#include "tools/synth/module_synth.h"
+
+namespace {
+
+using zsftest::TempDir;
+using zsftest::TestHost;
+
+struct Tune {
+  std::vector<uint8_t> song;
+  std::vector<ZspEntry> entries;  // its samples as pack entries, in sample order
+};
+
+// An IT whose samples become pack entries 0..n-1, named in sample order.
+Tune MakeTune(int orders, const std::string& title) {
+  Tune t;
+  zsfsynth::ModuleFile module;
+  std::string error;
+  EXPECT_TRUE(zsfsynth::WriteModule(zsfsynth::BasicSpec(0, 2, orders), 0, &module, &error))
+      << error;
+  std::vector<SampleSpan> spans;
+  for (const zsfsynth::WrittenSample& s : module.samples) {
+    spans.push_back(SampleSpan{s.offset, s.bytes});
+    ZspEntry e;
+    e.kind = ZspEntry::Kind::Pcm;
+    e.pcm = s.pcm;
+    e.bits = s.bits;
+    t.entries.push_back(e);
+  }
+  ZsfSong song;
+  song.packName = "shared.zsp";
+  song.moduleExtension = ".IT";
+  std::vector<uint32_t> offsets;
+  EXPECT_TRUE(CutModuleImage(module.bytes, spans, &song.structure, &offsets, &error)) << error;
+  for (size_t i = 0; i < spans.size(); ++i) {
+    song.sources.push_back(ZsfV2Source{static_cast<uint32_t>(i)});
+    song.v2Samples.push_back(
+        ZsfV2Sample{static_cast<uint32_t>(i), static_cast<uint32_t>(t.entries[i].pcm.size()),
+                    offsets[i]});
+  }
+  song.tagText = "title=" + title + "\n";
+  EXPECT_TRUE(WriteZsf(song, &t.song, &error)) << error;
+  return t;
+}
+
+std::vector<uint8_t> MakePack(const std::vector<ZspEntry>& entries) {
+  std::vector<uint8_t> pack;
+  std::string error;
+  EXPECT_TRUE(WriteZsp(entries, ZspWriteOptions{}, &pack, &error)) << error;
+  return pack;
+}
+
+ZgmEntrySource Entry(uint8_t kind, const std::string& name, const std::vector<uint8_t>& data) {
+  ZgmEntrySource e;
+  e.kind = kind;
+  e.name = name;
+  e.data = data;
+  return e;
+}
+
+// Two tunes of different lengths over the same samples, their shared pack, and the
+// files made from them: set.zgm (pack, tune, tune), nopack.zgm (tune, tune) and the
+// first tune as a single song with the pack beside it.
+class CollectionPlayback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    first_ = MakeTune(2, "First");
+    second_ = MakeTune(3, "Second");
+    ASSERT_EQ(first_.entries.size(), second_.entries.size());
+    for (size_t i = 0; i < first_.entries.size(); ++i)
+      ASSERT_EQ(first_.entries[i].pcm, second_.entries[i].pcm) << "tunes must share samples";
+    pack_ = MakePack(first_.entries);
+
+    ZgmContents set;
+    set.entries = {Entry(kEntrySamplePack, "shared", pack_), Entry(kEntryTune, "first", first_.song),
+                   Entry(kEntryTune, "second", second_.song)};
+    std::string reason;
+    ASSERT_TRUE(WriteZgmFile(dir_.file("set.zgm"), set, &reason)) << reason;
+    ZgmContents noPack;
+    noPack.entries = {set.entries[1], set.entries[2]};
+    ASSERT_TRUE(WriteZgmFile(dir_.file("nopack.zgm"), noPack, &reason)) << reason;
+    zsftest::WriteFile(dir_.file("shared.zsp"), pack_);
+    zsftest::WriteFile(dir_.file("first.zsf"), first_.song);
+  }
+
+  // What NAME writes to the output when played to its end; PLAYED gets Play's result.
+  std::vector<uint8_t> PlayToEnd(const std::string& name, int* played) {
+    TestHost host;
+    EXPECT_TRUE(host.ok()) << host.error();
+    if (!host.ok()) return {};
+    host.Init();
+    *played = host.Play(name);
+    if (*played != 0) return {};
+    EXPECT_TRUE(host.WaitForEndMessages(1));
+    host.Stop();
+    return host.Written();
+  }
+
+  int PlayResult(const std::string& name) {
+    TestHost host;
+    EXPECT_TRUE(host.ok()) << host.error();
+    if (!host.ok()) return -1;
+    host.Init();
+    int result = host.Play(name);
+    host.Stop();
+    return result;
+  }
+
+  TempDir dir_;
+  Tune first_, second_;
+  std::vector<uint8_t> pack_;
+};
+
+TEST_F(CollectionPlayback, TrackNumbersOfPackTuneTune) {
+  const std::string set = dir_.file("set.zgm");
+  EXPECT_EQ(PlayResult("zgm://" + set + ",1"), 0);
+  EXPECT_EQ(PlayResult(set + ",2"), 0);
+  EXPECT_EQ(PlayResult("ZGM://" + set + ",2"), 0);  // the scheme in capitals
+  EXPECT_EQ(PlayResult("zgm://" + set + ",0"), 1);  // the pack is not a song
+  EXPECT_EQ(PlayResult("zgm://" + set + ",3"), 1);  // past the last entry
+  EXPECT_EQ(PlayResult("zgm://" + set + ",-2"), 1);
+  EXPECT_EQ(PlayResult(set + ",abc"), 1);           // reads as 0: the pack again
+}
+
+TEST_F(CollectionPlayback, WithoutNumberTheFirstTunePlays) {
+  int played = -1;
+  const std::vector<uint8_t> single = PlayToEnd(dir_.file("first.zsf"), &played);
+  ASSERT_EQ(played, 0);
+  ASSERT_FALSE(single.empty());
+  for (const std::string& name : {"zgm://" + dir_.file("set.zgm"), dir_.file("set.zgm") + ",-1",
+                                  dir_.file("set.zgm")}) {
+    SCOPED_TRACE(name);
+    played = -1;
+    std::vector<uint8_t> out = PlayToEnd(name, &played);
+    ASSERT_EQ(played, 0);
+    EXPECT_TRUE(out == single) << out.size() << " bytes against " << single.size();
+  }
+}
+
+TEST_F(CollectionPlayback, CollectionTuneSoundsLikeTheSingleSong) {
+  int played = -1;
+  const std::vector<uint8_t> single = PlayToEnd(dir_.file("first.zsf"), &played);
+  ASSERT_EQ(played, 0);
+  const std::vector<uint8_t> track = PlayToEnd("zgm://" + dir_.file("set.zgm") + ",1", &played);
+  ASSERT_EQ(played, 0);
+  ASSERT_FALSE(track.empty());
+  bool sounds = false;
+  for (uint8_t b : track) sounds |= b != 0;
+  EXPECT_TRUE(sounds) << "the track must not be silence";
+  EXPECT_TRUE(track == single) << track.size() << " bytes against " << single.size();
+  // The longer second tune really is another track.
+  const std::vector<uint8_t> second = PlayToEnd("zgm://" + dir_.file("set.zgm") + ",2", &played);
+  ASSERT_EQ(played, 0);
+  EXPECT_GT(second.size(), track.size());
+}
+
+TEST_F(CollectionPlayback, NoSamplePackPlaysNothing) {
+  const std::string noPack = dir_.file("nopack.zgm");
+  EXPECT_EQ(PlayResult(noPack), 1);
+  EXPECT_EQ(PlayResult(noPack + ",0"), 1);
+  EXPECT_EQ(PlayResult("zgm://" + noPack), 1);
+  EXPECT_EQ(PlayResult("zgm://" + dir_.file("absent.zgm") + ",1"), 1);
+}
+
+}  // namespace
