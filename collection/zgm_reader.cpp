@@ -62,6 +62,7 @@ void CollectionDestroy(Collection* collection) {
 }
 
 void ClearCollection(Collection* collection) {
+  if (!collection) return;
   for (uint32_t i = 0; i < collection->count; ++i) {
     std::free(collection->entries[i].data);
     collection->entries[i].data = nullptr;
@@ -86,6 +87,8 @@ uint32_t FindEntryOfKind(const Collection* collection, uint32_t n, uint8_t kind)
 
 uint32_t AppendEntry(Collection* collection, uint32_t size, const void* data,
                      const char* name, uint8_t kind, uint32_t offset) {
+  // Position 666 would read as "not found", so a collection stops before it.
+  if (collection->count >= zgm::kMaxEntries) return NotFound666;
   CollectionEntry e{};
   if (data) {
     e.data = static_cast<uint8_t*>(std::malloc(size ? size : 1));

@@ -248,6 +248,9 @@ TEST(ZgmLoad, RefusesMoreThan666Entries) {
   // Loading on top would make position 666 reachable.
   EXPECT_EQ(LoadCollection(l.c, dir.file("666.zgm").c_str(), 0, nullptr), 1u);
   EXPECT_EQ(l.c->count, 666u);
+  EXPECT_EQ(AppendEntry(l.c, 0, nullptr, "more", kEntryText, 0), NotFound666);
+  EXPECT_EQ(l.c->count, 666u);
+  EXPECT_EQ(GetEntry(l.c, NotFound666), nullptr);
 
   // The writer refuses 667, so this one is written by hand.
   std::vector<uint8_t> bytes = Encode(c);
