@@ -30,10 +30,20 @@ In_Module gRecord = [] {
   r.About = About;
   r.Init = Init;
   r.Quit = Quit;
+  r.GetFileInfo = GetFileInfo;
   r.InfoBox = InfoBox;
   r.IsOurFile = IsOurFile;
+  r.Play = Play;
+  r.Pause = Pause;
+  r.UnPause = UnPause;
+  r.IsPaused = IsPaused;
+  r.Stop = Stop;
+  r.GetLength = GetLength;
+  r.GetOutputTime = GetOutputTime;
+  r.SetOutputTime = SetOutputTime;
+  r.SetVolume = SetVolume;
+  r.SetPan = SetPan;
   r.EQSet = EQSet;
-  // Playback control and file information join the record as they land.
   return r;
 }();
 

@@ -27,6 +27,9 @@ struct PlayerState {
   Song* CurrentSong = nullptr;
   ModuleImage PendingImage{};
   std::atomic<DUH*> LoadedModule{nullptr};
+  // The engine length of LoadedModule (1/65536 s), kept beside it so GetLength never
+  // reaches into a module the decode thread may be releasing.
+  std::atomic<int32_t> LoadedModuleLength{0};
   std::thread DecodeThreadHandle;
   std::atomic<uint32_t> KillDecodeThread{0};
   std::atomic<int32_t> SeekRequestMs{-1};
