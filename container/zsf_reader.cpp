@@ -11,6 +11,7 @@
 #include "container/file_kind.h"
 #include "container/module_format.h"
 #include "container/pack_path.h"
+#include "container/zsf_header.h"
 #include "container/zsf_format.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
@@ -48,41 +49,54 @@ void TakeDerived(DerivedSample* derived, SampleRecord* record) {
 
 }  // namespace
 
+uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header) {
+  uint8_t magic[4];
+  in.bytes(magic, sizeof magic);
+  header->major = in.u8();
+  header->minor = in.u8();
+  if (!in.ok()) return 1;
+  // The version is judged before the magic, as older players did.
+  if (!ZsfVersionAccepted(header->major, header->minor)) return 1;
+  header->magicOk = std::memcmp(magic, kZsfMagic, sizeof magic) == 0;
+  if (!header->magicOk) return 1;
+
+  const uint8_t* packName = in.span(kZsfPackNameLength);
+  if (!packName) return 1;
+  header->packName = FixedText(packName, kZsfPackNameLength);
+
+  header->moduleKind = kFileKindIt;
+  if (ZsfVersionAtLeast(header->major, header->minor, kZsfModuleExtensionFrom)) {
+    const uint8_t* extension = in.span(kZsfExtensionLength);
+    if (!extension) return 1;
+    header->moduleExtension = FixedText(extension, kZsfExtensionLength);
+    header->moduleKind = static_cast<uint8_t>(FileKindFromName(header->moduleExtension.c_str()));
+  }
+  header->structureSize = in.u32();
+  header->compressedLength = in.u32();
+  return in.ok() ? 0 : 1;
+}
+
 uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
   imageStart_ = image;
   imageSize_ = size;
   ByteCursor in(image, image ? size : 0);
 
-  uint8_t magic[4];
-  in.bytes(magic, sizeof magic);
-  major_ = in.u8();
-  minor_ = in.u8();
-  if (!in.ok()) return 1;
-  // The version is judged before the magic, as older players did.
-  if (!ZsfVersionAccepted(major_, minor_)) return 1;
-  if (std::memcmp(magic, kZsfMagic, sizeof magic) != 0) return 1;
-
-  const uint8_t* packName = in.span(kZsfPackNameLength);
-  if (!packName) return 1;
-  packName_ = FixedText(packName, kZsfPackNameLength);
-
-  moduleKind_ = kFileKindIt;
-  if (ZsfVersionAtLeast(major_, minor_, kZsfModuleExtensionFrom)) {
-    const uint8_t* extension = in.span(kZsfExtensionLength);
-    if (!extension) return 1;
-    moduleKind_ = static_cast<uint8_t>(FileKindFromName(FixedText(extension, kZsfExtensionLength).c_str()));
-  }
+  ZsfHeader header;
+  uint32_t headerResult = ReadZsfHeader(in, &header);
+  major_ = header.major;
+  minor_ = header.minor;
+  if (headerResult != 0) return 1;
+  packName_ = header.packName;
+  moduleKind_ = header.moduleKind;
   body->moduleKind = moduleKind_;
 
-  uint32_t structureSize = in.u32();
-  uint32_t compressedLength = in.u32();
-  if (!in.ok()) return 1;
-  body->structureSize = structureSize;
-  const uint8_t* block = in.span(compressedLength);
+  body->structureSize = header.structureSize;
+  const uint8_t* block = in.span(header.compressedLength);
   if (!block) return 1;
   uint8_t* structure = nullptr;
   uint32_t decoded = 0;
-  if (BlockDecompress(block, compressedLength, structureSize, &structure, &decoded) != kBlockOk) {
+  if (BlockDecompress(block, header.compressedLength, header.structureSize, &structure, &decoded) !=
+      kBlockOk) {
     return 1;
   }
   body->structure = structure;
