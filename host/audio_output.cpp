@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,11 +46,11 @@ ao_sample_format DeviceFormat(int rate, int channels) {
   return f;
 }
 
-ao_device* OpenDevice(int rate, int channels, std::string* why) {
+ao_device* OpenDevice(const std::string& name, int rate, int channels, std::string* why) {
   InitialiseLibrary();
-  int driver = ao_default_driver_id();
+  int driver = name.empty() ? ao_default_driver_id() : ao_driver_id(name.c_str());
   if (driver < 0) {
-    *why = "no default audio driver";
+    *why = name.empty() ? "no default audio driver" : "no audio driver " + name;
     return nullptr;
   }
   ao_sample_format f = DeviceFormat(rate, channels);
@@ -58,12 +61,23 @@ ao_device* OpenDevice(int rate, int channels, std::string* why) {
 
 }  // namespace
 
-AudioOutput::AudioOutput() = default;
+AudioOutput::AudioOutput(std::string driver) : driver_(std::move(driver)) {}
 
 AudioOutput::~AudioOutput() { Close(); }
 
-bool AudioOutput::Probe(std::string* why) {
-  ao_device* device = OpenDevice(44100, 2, why);
+bool AudioOutput::Probe(std::string* why, const std::string& driver) {
+  // The sound libraries report a missing card at length on standard error; the
+  // caller says it in one line, so their report is silenced for the probe.
+  std::fflush(stderr);
+  int saved = dup(STDERR_FILENO);
+  int null = open("/dev/null", O_WRONLY);
+  if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+  ao_device* device = OpenDevice(driver, 44100, 2, why);
+  if (saved >= 0) {
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+  }
+  if (null >= 0) close(null);
   if (!device) return false;
   ao_close(device);
   return true;
@@ -88,7 +102,7 @@ int AudioOutput::Open(int sampleRate, int channels, int bits, int bufferMs, int 
     error_ = "unsupported format";
     return -1;
   }
-  device_ = OpenDevice(sampleRate, channels, &error_);
+  device_ = OpenDevice(driver_, sampleRate, channels, &error_);
   if (!device_) return -1;
   size_t frame = size_t(format_.FrameBytes());
   nominal_ = size_t(format_.BytesPerSecond() * kBufferMs / 1000) / frame * frame;

@@ -16,11 +16,13 @@ struct ao_device;
 
 class AudioOutput : public OutputDevice {
  public:
-  AudioOutput();
+  // DRIVER names a libao live driver ("null" plays into nothing at once, for
+  // tests); empty means the default driver.
+  explicit AudioOutput(std::string driver = {});
   ~AudioOutput() override;
 
-  // Whether the default live driver can be opened at all; WHY says why not.
-  static bool Probe(std::string* why);
+  // Whether the driver can be opened at all; WHY says why not.
+  static bool Probe(std::string* why, const std::string& driver = {});
   // Why the last Open failed.
   std::string error() const;
   bool IsOpen() const;
@@ -42,6 +44,7 @@ class AudioOutput : public OutputDevice {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::thread thread_;
+  std::string driver_;
   ao_device* device_ = nullptr;
   PcmFormat format_;
   std::string error_;

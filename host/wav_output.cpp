@@ -77,13 +77,33 @@ void WavOutput::Discard() {
   DiscardLocked();
 }
 
-void WavOutput::AbandonOnClose() {
+void WavOutput::SetDeferRename(bool defer) {
   std::lock_guard<std::mutex> lock(mutex_);
-  abandon_ = true;
+  deferRename_ = defer;
+}
+
+bool WavOutput::Commit() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pendingPath_.empty()) return ok_;
+  std::string from = std::move(pendingPath_);
+  pendingPath_.clear();
+  return RenameLocked(from);
+}
+
+bool WavOutput::RenameLocked(const std::string& from) {
+  if (std::rename(from.c_str(), path_.c_str()) != 0) {
+    FailLocked(std::string("cannot rename the finished file: ") + std::strerror(errno));
+    std::remove(from.c_str());
+    return false;
+  }
+  return true;
 }
 
 void WavOutput::DiscardLocked() {
-  abandon_ = false;
+  if (!pendingPath_.empty()) {
+    std::remove(pendingPath_.c_str());
+    pendingPath_.clear();
+  }
   if (!file_) return;
   std::fclose(file_);
   file_ = nullptr;
@@ -100,7 +120,6 @@ int WavOutput::Open(int sampleRate, int channels, int bits, int bufferMs, int pr
   std::lock_guard<std::mutex> lock(mutex_);
   DiscardLocked();
   ok_ = true;
-  abandon_ = false;
   error_.clear();
   dataBytes_ = 0;
   bytesSinceFlush_ = 0;
@@ -164,10 +183,6 @@ int WavOutput::Write(const char* buf, int len) {
 void WavOutput::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return;
-  if (abandon_) {
-    DiscardLocked();
-    return;
-  }
   if (ok_ && (dataBytes_ & 1) && std::fputc(0, file_) == EOF) {
     FailLocked(std::string("write failed: ") + std::strerror(errno));
   }
@@ -182,11 +197,15 @@ void WavOutput::Close() {
     FailLocked(std::string("write failed: ") + std::strerror(errno));
   }
   file_ = nullptr;
-  if (ok_ && std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-    FailLocked(std::string("cannot rename the finished file: ") + std::strerror(errno));
-  }
-  if (!ok_) std::remove(tempPath_.c_str());
+  std::string done = std::move(tempPath_);
   tempPath_.clear();
+  if (!ok_) {
+    std::remove(done.c_str());
+  } else if (deferRename_) {
+    pendingPath_ = done;
+  } else {
+    RenameLocked(done);
+  }
 }
 
 int WavOutput::CanWrite() {

@@ -32,11 +32,14 @@ class WavOutput : public OutputDevice {
   std::string error() const;
   uint64_t dataBytes() const;
   bool IsOpen() const;
-  // Removes a file still being written without completing it.
+  // With deferred renaming, Close completes the file under its temporary name and
+  // only Commit puts it under the wanted name: a player knows only after Close
+  // whether the song really played, and a failed one must not replace an older file.
+  void SetDeferRename(bool defer);
+  // Renames a completed file to the wanted name; false (see error()) if it cannot.
+  bool Commit();
+  // Removes a file still being written, or completed but not committed.
   void Discard();
-  // Makes the next Close remove the file instead of completing it (the song was
-  // interrupted, so the file would not hold it).
-  void AbandonOnClose();
 
   int Open(int sampleRate, int channels, int bits, int bufferMs, int prebufferMs) override;
   void Close() override;
@@ -51,6 +54,7 @@ class WavOutput : public OutputDevice {
  private:
   void FailLocked(const std::string& what);
   void DiscardLocked();
+  bool RenameLocked(const std::string& from);
 
   mutable std::mutex mutex_;
   std::string path_;
@@ -62,7 +66,8 @@ class WavOutput : public OutputDevice {
   int flushBaseMs_ = 0;
   int paused_ = 0;
   bool ok_ = true;
-  bool abandon_ = false;
+  bool deferRename_ = false;
+  std::string pendingPath_;  // completed, waiting for Commit
   std::string error_;
 };
 

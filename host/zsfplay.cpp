@@ -89,7 +89,9 @@ bool WaitForFlush(int seen, int timeoutMs) {
 class Player {
  public:
   Player(LoadedPlugin& plugin, const Options& options)
-      : plugin_(plugin), rec_(plugin.record()), options_(options) {}
+      : plugin_(plugin), rec_(plugin.record()), options_(options) {
+    wav_.SetDeferRename(true);
+  }
   ~Player() { plugin_.SetOutput(OutputBridge::Attach(nullptr, &plugin_.window())); }
 
   // Plays every name; returns the exit status.
@@ -99,7 +101,7 @@ class Player {
   bool ChooseOutput();
   Outcome PlayOne(const Entry& entry, std::string* failure);
   Outcome Watch(const Entry& entry, int endsBefore);
-  void StartAt(int ms);
+  void StartAt(int ms, int flushesBefore);
 
   LoadedPlugin& plugin_;
   In_Module* rec_;
@@ -129,7 +131,7 @@ bool Player::ChooseOutput() {
   }
   std::string why;
   if (AudioOutput::Probe(&why)) return true;
-  Say("no sound device can be opened (" + why + "); writing ./<song>.wav instead");
+  Say("cannot play to a sound device (" + why + "); writing ./<song>.wav instead");
   toFiles_ = true;
   folder_ = ".";
   return true;
@@ -163,10 +165,10 @@ int Player::PlayAll() {
   return 1;
 }
 
-void Player::StartAt(int ms) {
-  // Hold the output so the plug-in renders nothing before the target: wait for the
-  // decode thread's first flush (its start), ask for the seek, wait for its flush.
-  int seen = OutputBridge::FlushCount();
+void Player::StartAt(int ms, int seen) {
+  // The output is held, so the plug-in renders nothing before the target: wait for
+  // the decode thread's first flush (its start, after which a seek request is no
+  // longer overwritten), ask for the seek, wait for its flush.
   if (WaitForFlush(seen, kSeekWaitMs)) {
     if (rec_->SetOutputTime) rec_->SetOutputTime(ms);
     WaitForFlush(seen + 1, kSeekWaitMs);
@@ -208,6 +210,7 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
   bool seek = options_.seekMs > 0;
   OutputBridge::SetHold(seek);
   int endsBefore = plugin_.window().EndCount();
+  int flushesBefore = OutputBridge::FlushCount();
   int result = rec_->Play(entry.name.c_str());
   if (result != 0) {
     OutputBridge::SetHold(false);
@@ -219,18 +222,22 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
     *failure = device.empty() ? "the plug-in could not play it" : device;
     return Outcome::Failed;
   }
-  if (seek) StartAt(options_.seekMs);
+  if (seek) StartAt(options_.seekMs, flushesBefore);
 
   Outcome outcome = Watch(entry, endsBefore);
-  if (QuitRequested() && toFiles_) wav_.AbandonOnClose();
   rec_->Stop();
   // The decode thread closed the output before Stop returned; a file left open
   // means the plug-in never closed it.
   if (toFiles_ && wav_.IsOpen()) wav_.Close();
   audio_.Close();
-  if (toFiles_ && !wav_.ok()) {
-    *failure = wav_.error();
-    return Outcome::Failed;
+  if (toFiles_) {
+    // A song interrupted by a signal leaves no file that looks complete.
+    if (QuitRequested()) {
+      wav_.Discard();
+    } else if (!wav_.Commit()) {
+      *failure = wav_.error();
+      return Outcome::Failed;
+    }
   }
   return outcome;
 }

@@ -163,19 +163,37 @@ TEST(WavOutput, ClockFollowsFlushAndWrites) {
   EXPECT_EQ(Parse(ReadFile(dir.file("clock.wav"))).dataSize, 44100u * 4 * 3 / 2);
 }
 
-TEST(WavOutput, AnAbandonedOrDiscardedFileLeavesNothing) {
+TEST(WavOutput, DeferredRenameKeepsAnOlderFileUntilCommit) {
   TempDir dir;
-  WavOutput out(dir.file("gone.wav"));
+  const std::string path = dir.file("song.wav");
+  zsftest::WriteFile(path, std::string("older file"));
+  WavOutput out(path);
+  out.SetDeferRename(true);
   std::vector<char> a = Ramp(64);
+
+  // Completed but discarded: the older file stays, nothing else is left.
   ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
   out.Write(a.data(), 64);
-  out.AbandonOnClose();
   out.Close();
+  EXPECT_EQ(ReadFile(path).size(), 10u);
+  out.Discard();
+  EXPECT_EQ(ReadFile(path).size(), 10u);
+
+  // Discarded while still open.
   ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
   out.Write(a.data(), 64);
   out.Discard();
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 0);
+                          std::filesystem::directory_iterator()), 1);
+
+  // Committed: the new file replaces the older one.
+  ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
+  out.Write(a.data(), 64);
+  out.Close();
+  EXPECT_TRUE(out.Commit()) << out.error();
+  EXPECT_EQ(Parse(ReadFile(path)).dataSize, 64u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()), 1);
 }
 
 TEST(WavOutput, AnUnwritableFolderFailsTheOpenWithItsName) {

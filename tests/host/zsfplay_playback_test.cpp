@@ -1,0 +1,245 @@
+// zsfplay playing real songs made by our own writers: the WAV it writes holds
+// exactly the PCM the plug-in renders for the test host driving it the same way,
+// in the format the settings store asks for, from the --seek target on; several
+// songs go to a folder, one per song, and a failing one is named.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "container/byte_cursor.h"
+#include "container/zsf_writer.h"
+#include "samples/zsp_writer.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/test_host.h"
+#include "tools/synth/module_synth.h"
+
+namespace {
+
+using zsftest::ProcessOptions;
+using zsftest::ProcessResult;
+using zsftest::TempDir;
+using zsftest::TestHost;
+
+const std::string kPlayer = ZSF_BINARY_DIR "/zsfplay";
+
+// An IT song of ORDERS orders (1.92 s each) titled TITLE, with its samples in a
+// pack named PACK beside it in DIR.
+void MakeSong(const TempDir& dir, const std::string& name, const std::string& pack, int orders,
+              const std::string& title) {
+  zsfsynth::ModuleFile module;
+  std::string error;
+  ASSERT_TRUE(zsfsynth::WriteModule(zsfsynth::BasicSpec(0, 2, orders), 0, &module, &error)) << error;
+  std::vector<SampleSpan> spans;
+  std::vector<ZspEntry> entries;
+  for (const zsfsynth::WrittenSample& s : module.samples) {
+    spans.push_back(SampleSpan{s.offset, s.bytes});
+    ZspEntry e;
+    e.kind = ZspEntry::Kind::Pcm;
+    e.pcm = s.pcm;
+    e.bits = s.bits;
+    entries.push_back(e);
+  }
+  ZsfSong song;
+  song.packName = pack;
+  std::vector<uint32_t> offsets;
+  ASSERT_TRUE(CutModuleImage(module.bytes, spans, &song.structure, &offsets, &error)) << error;
+  for (size_t i = 0; i < spans.size(); ++i) {
+    song.sources.push_back(ZsfV2Source{uint32_t(i)});
+    song.v2Samples.push_back(ZsfV2Sample{uint32_t(i), uint32_t(entries[i].pcm.size()), offsets[i]});
+  }
+  song.tagText = "title=" + title + "\n";
+  std::vector<uint8_t> bytes, packBytes;
+  ASSERT_TRUE(WriteZsf(song, &bytes, &error)) << error;
+  ASSERT_TRUE(WriteZsp(entries, ZspWriteOptions{}, &packBytes, &error)) << error;
+  zsftest::WriteFile(dir.file(name), bytes);
+  zsftest::WriteFile(dir.file(pack), packBytes);
+}
+
+struct Wav {
+  uint16_t format = 0, channels = 0, bits = 0;
+  uint32_t rate = 0, dataSize = 0;
+  std::vector<uint8_t> pcm;
+  bool ok = false;
+};
+
+Wav ReadWav(const std::string& path) {
+  std::vector<uint8_t> bytes = zsftest::ReadFile(path);
+  Wav w;
+  ByteCursor c(bytes.data(), bytes.size());
+  bool tags = c.u32() == 0x46464952 /* RIFF */ && (c.u32(), c.u32() == 0x45564157 /* WAVE */) &&
+              c.u32() == 0x20746d66 /* fmt  */ && c.u32() == 16;
+  w.format = c.u16();
+  w.channels = c.u16();
+  w.rate = c.u32();
+  c.u32();
+  c.u16();
+  w.bits = c.u16();
+  tags = tags && c.u32() == 0x61746164 /* data */;
+  w.dataSize = c.u32();
+  const uint8_t* data = c.span(w.dataSize);
+  w.ok = tags && c.ok() && data;
+  if (w.ok) w.pcm.assign(data, data + w.dataSize);
+  return w;
+}
+
+class ZsfplayPlayback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeSong(dir_, "first.zsf", "first.zsp", 2, "First");
+    MakeSong(dir_, "second.zsf", "second.zsp", 1, "Second");
+    zsftest::WriteFile(registry_, std::string(""));
+    reference_ = Render(dir_.file("first.zsf"), -1, &played_);
+    if (played_ != 0) GTEST_SKIP() << "the plug-in does not play songs yet";
+    ASSERT_FALSE(reference_.empty());
+  }
+
+  // What the plug-in writes for NAME, driven as zsfplay drives it: with SEEK_MS >= 0
+  // the output offers no room until the seek has been performed.
+  std::vector<uint8_t> Render(const std::string& name, int seekMs, int* played) {
+    TestHost::Options options;
+    options.registryPath = registry_;
+    TestHost host(options);
+    EXPECT_TRUE(host.ok()) << host.error();
+    host.Init();
+    if (seekMs >= 0) host.SetFreeBytes(0);
+    *played = host.Play(name);
+    if (*played != 0) return {};
+    if (seekMs >= 0) {
+      EXPECT_TRUE(host.WaitUntil([&] { return host.Flushes().size() >= 1; }));
+      host.record()->SetOutputTime(seekMs);
+      EXPECT_TRUE(host.WaitUntil([&] { return host.Flushes().size() >= 2; }));
+      host.SetFreeBytes(1 << 20);
+    }
+    EXPECT_TRUE(host.WaitForEndMessages(1));
+    host.Stop();
+    host.Quit();
+    return host.Written();
+  }
+
+  ProcessResult Zsfplay(std::vector<std::string> args, const std::string& home = "") {
+    args.insert(args.begin(), kPlayer);
+    ProcessOptions options;
+    options.env = {{"ZSF_REGISTRY", registry_}};
+    if (!home.empty()) options.env.push_back({"HOME", home});
+    options.workdir = dir_.path();
+    return zsftest::RunProcess(args, options);
+  }
+
+  void SetStore(bool mono, bool lowBits) {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Windows Registry Editor Version 5.00\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\Software\\Quorvath Entertainment\\ZSFPlay]\r\n"
+                  "@=dword:0000029a\r\n\"DisableSEcho\"=dword:00000000\r\n"
+                  "\"LoBit\"=dword:%08x\r\n\"Mono\"=dword:%08x\r\n\"LoadLen\"=dword:00000000\r\n"
+                  "\"TitleOutput\"=\"%%title%% (%%artist%%)\"\r\n",
+                  lowBits ? 1u : 0u, mono ? 1u : 0u);
+    zsftest::WriteFile(registry_, std::string(text));
+  }
+
+  TempDir dir_;
+  const std::string registry_ = dir_.file("registry.reg");
+  std::vector<uint8_t> reference_;
+  int played_ = -1;
+};
+
+TEST_F(ZsfplayPlayback, TheWavHoldsExactlyTheRenderedPcm) {
+  ProcessResult r = Zsfplay({"-q", "-o", "out.wav", "first.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  Wav w = ReadWav(dir_.file("out.wav"));
+  ASSERT_TRUE(w.ok);
+  EXPECT_EQ(w.format, 1u);
+  EXPECT_EQ(w.channels, 2u);
+  EXPECT_EQ(w.bits, 16u);
+  EXPECT_EQ(w.rate, 44100u);
+  EXPECT_TRUE(w.pcm == reference_) << w.pcm.size() << " bytes against " << reference_.size();
+}
+
+TEST_F(ZsfplayPlayback, TheStoreChoosesEightBitMonoAndTheHeaderSaysSo) {
+  SetStore(/*mono=*/true, /*lowBits=*/true);
+  int played = -1;
+  std::vector<uint8_t> expected = Render(dir_.file("first.zsf"), -1, &played);
+  ASSERT_EQ(played, 0);
+  ProcessResult r = Zsfplay({"-q", "-o", "mono8.wav", "first.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  Wav w = ReadWav(dir_.file("mono8.wav"));
+  ASSERT_TRUE(w.ok);
+  EXPECT_EQ(w.channels, 1u);
+  EXPECT_EQ(w.bits, 8u);
+  EXPECT_EQ(w.pcm.size() * 4, reference_.size()) << "a quarter of 16-bit stereo";
+  EXPECT_TRUE(w.pcm == expected);
+}
+
+TEST_F(ZsfplayPlayback, SeekStartsTheFileAtTheTarget) {
+  int played = -1;
+  std::vector<uint8_t> expected = Render(dir_.file("first.zsf"), 1000, &played);
+  ASSERT_EQ(played, 0);
+  ProcessResult r = Zsfplay({"-q", "--seek", "1000", "-o", "late.wav", "first.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  Wav w = ReadWav(dir_.file("late.wav"));
+  ASSERT_TRUE(w.ok);
+  EXPECT_TRUE(w.pcm == expected) << w.pcm.size() << " bytes against " << expected.size();
+  // About one second (a whole number of 1024-frame blocks) shorter than the song.
+  EXPECT_LT(w.pcm.size(), reference_.size());
+  EXPECT_GT(w.pcm.size() + 44100 * 4 + 4096, reference_.size());
+}
+
+TEST_F(ZsfplayPlayback, SeveralSongsGoToAFolderAndAFailureIsNamed) {
+  zsftest::WriteFile(dir_.file("broken.zsf"), std::string("ZSF1 but nothing more"));
+  ProcessResult r = Zsfplay({"-o", "out/", "first.zsf", "broken.zsf", "second.zsf"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("broken.zsf: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("not played: broken.zsf\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("First (Unknown artist)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("-> out/first.wav"), std::string::npos) << r.out;
+  Wav first = ReadWav(dir_.file("out/first.wav"));
+  Wav second = ReadWav(dir_.file("out/second.wav"));
+  ASSERT_TRUE(first.ok);
+  ASSERT_TRUE(second.ok);
+  EXPECT_TRUE(first.pcm == reference_);
+  EXPECT_GT(second.pcm.size(), 0u);
+  EXPECT_LT(second.pcm.size(), first.pcm.size()) << "one order against two";
+  EXPECT_FALSE(zsftest::FileExists(dir_.file("out/broken.wav")));
+}
+
+TEST_F(ZsfplayPlayback, TheSameSongTwiceInAFolderKeepsBoth) {
+  ProcessResult r = Zsfplay({"-q", "-o", "twice/", "first.zsf", "first.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(ReadWav(dir_.file("twice/first.wav")).pcm == reference_);
+  EXPECT_TRUE(ReadWav(dir_.file("twice/first-2.wav")).pcm == reference_);
+}
+
+TEST_F(ZsfplayPlayback, TitlesComeFromThePlugin) {
+  ProcessResult r = Zsfplay({"--titles", "first.zsf", "second.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("First (Unknown artist)\t", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\nSecond (Unknown artist)\t"), std::string::npos) << r.out;
+}
+
+TEST_F(ZsfplayPlayback, TheSoundDevicePathPlaysToTheEnd) {
+  // libao's null driver as the default stands in for a sound card: the whole
+  // device path (ring buffer, playback thread, IsPlaying draining) runs.
+  TempDir home;
+  zsftest::WriteFile(home.file(".libao"), std::string("default_driver=null\n"));
+  ProcessResult r = Zsfplay({"-q", "first.zsf"}, home.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err.find("sound device"), std::string::npos) << r.err;
+  EXPECT_FALSE(zsftest::FileExists(dir_.file("first.wav")));
+}
+
+TEST_F(ZsfplayPlayback, WithoutASoundDeviceTheSongGoesToAWavHere) {
+  TempDir home;
+  zsftest::WriteFile(home.file(".libao"), std::string("default_driver=alsa\n"));
+  ProcessResult r = Zsfplay({"-q", "first.zsf"}, home.path());
+  if (r.err.find("cannot play to a sound device") == std::string::npos) {
+    GTEST_SKIP() << "this machine has a sound device";
+  }
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("./<song>.wav"), std::string::npos) << r.err;
+  EXPECT_TRUE(ReadWav(dir_.file("first.wav")).pcm == reference_);
+}
+
+}  // namespace
