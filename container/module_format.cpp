@@ -60,26 +60,40 @@ uint32_t ModuleFormat::RestoreSamples(SongBody* body) {
   return 0;
 }
 
-// S3M and XM store converted samples; the conversion works on the body's buffers
-// after the raw ones were saved, and records the number of sample points.
-template <void (*Convert)(uint8_t*, uint32_t, bool)>
-static uint32_t ConvertBodySamples(ModuleFormat* format, SongBody* body) {
-  if (format->SaveSamples(body) != 0) return 1;
+uint32_t ModuleFormat::ConvertSamples(void (*convert)(const uint8_t*, uint8_t*, uint32_t, bool),
+                                      SongBody* body) {
+  FreeSaved(saved_, savedCount_);
+  saved_ = nullptr;
+  savedCount_ = 0;
+  if (!body->records || body->sampleCount == 0) return 0;
+  auto* saved = static_cast<SampleRecord*>(std::calloc(body->sampleCount, sizeof(SampleRecord)));
+  if (!saved) return 1;
+  saved_ = saved;
+  savedCount_ = body->sampleCount;
   for (uint32_t i = 0; i < body->sampleCount; ++i) {
     SampleRecord& record = body->records[i];
-    bool sixteenBit = record.bits == 16;
+    saved[i] = record;
+    const bool sixteenBit = record.bits == 16;
     record.frames = sixteenBit ? record.size / 2 : record.size;
-    if (record.data) Convert(record.data, record.size, sixteenBit);
+    if (!record.data) continue;
+    auto* converted = static_cast<uint8_t*>(std::malloc(record.size ? record.size : 1));
+    if (!converted) {
+      saved[i].data = nullptr;  // still the body's
+      RestoreSamples(body);
+      return 1;
+    }
+    convert(saved[i].data, converted, record.size, sixteenBit);
+    record.data = converted;
   }
   return 0;
 }
 
 uint32_t S3mFormat::EncodeSamples(ModuleImage*, SongBody* body) {
-  return ConvertBodySamples<FlipSampleSign>(this, body);
+  return ConvertSamples(FlipSampleSign, body);
 }
 
 uint32_t XmFormat::EncodeSamples(ModuleImage*, SongBody* body) {
-  return ConvertBodySamples<DeltaEncodeSample>(this, body);
+  return ConvertSamples(DeltaEncodeSample, body);
 }
 
 ModuleFormat* CreateFormat(uint32_t fileKind) {

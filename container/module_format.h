@@ -33,6 +33,10 @@ class ModuleFormat {
   uint32_t SaveSamples(const SongBody* body);
   // Puts the saved raw data back into the body's records and drops the copies. 0.
   uint32_t RestoreSamples(SongBody* body);
+  // SaveSamples and conversion in one: the raw buffers move into the saved records
+  // (no copy) and each record gets a new buffer with CONVERT's output, so the body
+  // holds the stored form until RestoreSamples hands the raw buffers back.
+  uint32_t ConvertSamples(void (*convert)(const uint8_t*, uint8_t*, uint32_t, bool), SongBody* body);
 
  protected:
   SampleRecord* saved_ = nullptr;
@@ -98,7 +102,8 @@ class ZsfFormat : public ModuleFormat {
 // A new format object for FILE_KIND (5 reads as 4), or null for any other kind.
 ModuleFormat* CreateFormat(uint32_t fileKind);
 
-// Sample conversions into the stored forms of S3M (sign flip) and XM (delta), in
-// place over SIZE bytes; a 16-bit sample's odd last byte is left as it is.
-void FlipSampleSign(uint8_t* data, uint32_t size, bool sixteenBit);
-void DeltaEncodeSample(uint8_t* data, uint32_t size, bool sixteenBit);
+// Sample conversions into the stored forms of S3M (sign flip) and XM (delta) of
+// SIZE bytes FROM into TO (separate buffers); a 16-bit sample's odd last byte is
+// copied unchanged.
+void FlipSampleSign(const uint8_t* from, uint8_t* to, uint32_t size, bool sixteenBit);
+void DeltaEncodeSample(const uint8_t* from, uint8_t* to, uint32_t size, bool sixteenBit);

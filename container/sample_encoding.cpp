@@ -4,31 +4,54 @@
 
 #include "container/module_format.h"
 
-void FlipSampleSign(uint8_t* data, uint32_t size, bool sixteenBit) {
-  if (!sixteenBit) {
-    for (uint32_t i = 0; i < size; ++i) data[i] ^= 0x80;
-    return;
-  }
-  // Little-endian words: the sign is in the high byte.
-  for (uint32_t i = 0; i + 1 < size; i += 2) data[i + 1] ^= 0x80;
+// FROM and TO never overlap: the restrict-qualified helpers let the loops vectorise.
+namespace {
+
+void Flip8(const uint8_t* __restrict in, uint8_t* __restrict out, uint32_t size) {
+  for (uint32_t i = 0; i < size; ++i) out[i] = in[i] ^ 0x80;
 }
 
-void DeltaEncodeSample(uint8_t* data, uint32_t size, bool sixteenBit) {
-  if (!sixteenBit) {
-    uint8_t previous = 0;
-    for (uint32_t i = 0; i < size; ++i) {
-      uint8_t current = data[i];
-      data[i] = static_cast<uint8_t>(current - previous);
-      previous = current;
-    }
-    return;
+// Little-endian words: the sign is in the high byte.
+void Flip16(const uint8_t* __restrict in, uint8_t* __restrict out, uint32_t words) {
+  for (uint32_t w = 0; w < words; ++w) {
+    out[2 * w] = in[2 * w];
+    out[2 * w + 1] = in[2 * w + 1] ^ 0x80;
   }
-  uint16_t previous = 0;
-  for (uint32_t i = 0; i + 1 < size; i += 2) {
-    uint16_t current = static_cast<uint16_t>(data[i] | data[i + 1] << 8);
+}
+
+void Delta8(const uint8_t* __restrict in, uint8_t* __restrict out, uint32_t size) {
+  for (uint32_t i = 1; i < size; ++i) out[i] = static_cast<uint8_t>(in[i] - in[i - 1]);
+}
+
+void Delta16(const uint8_t* __restrict in, uint8_t* __restrict out, uint32_t words) {
+  for (uint32_t w = 1; w < words; ++w) {
+    uint16_t current = static_cast<uint16_t>(in[2 * w] | in[2 * w + 1] << 8);
+    uint16_t previous = static_cast<uint16_t>(in[2 * w - 2] | in[2 * w - 1] << 8);
     uint16_t delta = static_cast<uint16_t>(current - previous);
-    data[i] = static_cast<uint8_t>(delta);
-    data[i + 1] = static_cast<uint8_t>(delta >> 8);
-    previous = current;
+    out[2 * w] = static_cast<uint8_t>(delta);
+    out[2 * w + 1] = static_cast<uint8_t>(delta >> 8);
   }
+}
+
+}  // namespace
+
+// A 16-bit sample's odd last byte belongs to no word and is copied as it is.
+void FlipSampleSign(const uint8_t* from, uint8_t* to, uint32_t size, bool sixteenBit) {
+  if (!sixteenBit) return Flip8(from, to, size);
+  Flip16(from, to, size / 2);
+  if (size % 2) to[size - 1] = from[size - 1];
+}
+
+// The point before the first counts as 0, so the first point is stored as it is.
+void DeltaEncodeSample(const uint8_t* from, uint8_t* to, uint32_t size, bool sixteenBit) {
+  if (!sixteenBit) {
+    if (size) to[0] = from[0];
+    return Delta8(from, to, size);
+  }
+  if (size >= 2) {
+    to[0] = from[0];
+    to[1] = from[1];
+  }
+  Delta16(from, to, size / 2);
+  if (size % 2) to[size - 1] = from[size - 1];
 }
