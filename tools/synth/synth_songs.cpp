@@ -63,6 +63,12 @@ ModuleSpec BasicSpec(uint32_t kind, int sampleCount, int orderCount) {
     spec.orders.push_back(static_cast<uint8_t>(p));
   }
   spec.speed = 3;
+  if (kind == kMod && !spec.patterns.empty()) {
+    // MOD has no speed in its header: set it on the first row.
+    Cell& first = spec.patterns[0].At(0, 0, spec.channels);
+    first.effect = kFxModSpeed;
+    first.param = spec.speed;
+  }
   return spec;
 }
 
