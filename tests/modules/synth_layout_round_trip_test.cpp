@@ -180,8 +180,11 @@ TEST(SynthLayoutRoundTrip, PlainPcmRewriteKeepsEverySampleAndOffset) {
       for (size_t at : {h.headerOffset + 0x12u, h.headerOffset + 0x2Eu, h.headerOffset + 0x48u,
                         h.headerOffset + 0x49u, h.headerOffset + 0x4Au, h.headerOffset + 0x4Bu})
         mayDiffer[at] = true;
-    for (size_t k = 0; k < mayDiffer.size(); ++k)
-      if (!mayDiffer[k]) EXPECT_EQ(file.bytes[k], plain[k]) << "byte " << k;
+    for (size_t k = 0; k < mayDiffer.size(); ++k) {
+      if (!mayDiffer[k]) {
+        EXPECT_EQ(file.bytes[k], plain[k]) << "byte " << k;
+      }
+    }
     // Rewriting again changes nothing.
     std::vector<uint8_t> again;
     ASSERT_TRUE(zsfmod::StoreItSamplesAsPlainPcm(plain, &again, &error)) << error;

@@ -1,7 +1,7 @@
 // IT 2.14/2.15 sample decompression, bit for bit as the engine decodes it (also
 // its reading of zeros past the end of a short block), so a decompressed sample
 // sounds exactly as the compressed one did.
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {

@@ -1,6 +1,6 @@
 // Impulse Tracker: sample headers found through the header's offset tables, each
 // pointing at its data; compressed data is measured by walking its blocks.
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {

@@ -2,7 +2,7 @@
 // so a song keeps the samples in the one form its rebuild inserts unchanged.
 #include <algorithm>
 
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace {

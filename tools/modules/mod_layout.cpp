@@ -3,7 +3,7 @@
 // table, then every sample's signed 8-bit data in sample order.
 #include <cstring>
 
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {
@@ -34,7 +34,7 @@ bool ReadModLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::str
   int channels = 0;
   if (file.size() >= kModTagAt + 4) channels = ChannelsOfTag(file.data() + kModTagAt);
   const bool flt8 = channels == -8;
-  const uint32_t sampleCount = channels == 0 ? 15 : 31;
+  const uint32_t sampleCount = channels == 0 ? kModOldSampleSlots : kModSampleSlots;
   if (flt8) channels = 8;
   if (channels == 0) {
     channels = 4;

@@ -1,13 +1,9 @@
-// On-disk constants of the four module formats and the per-format readers behind
-// ReadModuleLayout. The limits are the engine's: a module it refuses is refused
-// here too, with the reason.
+// On-disk constants of the four module formats, shared by the layout readers and
+// the synthesiser's writers. The limits are the engine's: a module it refuses is
+// refused by the readers too, with the reason.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
-
-#include "container/byte_cursor.h"
-#include "tools/modules/module_layout.h"
+#include <cstddef>
 
 namespace zsfmod {
 
@@ -22,6 +18,10 @@ constexpr uint8_t kItCvtSigned = 1, kItCvtBigEndian = 2, kItCvtDelta = 4;
 constexpr size_t kItSmpFlagsAt = 0x12, kItSmpCvtAt = 0x2E, kItSmpLengthAt = 0x30,
                  kItSmpPointerAt = 0x48, kItMessageOffsetAt = 0x38;
 constexpr uint32_t kItBlockFrames8 = 0x8000, kItBlockFrames16 = 0x4000;
+constexpr uint16_t kItCmwt214 = 0x0214;
+constexpr uint16_t kItFlagStereo = 1, kItFlagInstruments = 4, kItFlagLinear = 8;
+constexpr uint8_t kItSmpLoop = 16, kItSmpPingPong = 64;
+constexpr uint8_t kItNoteOff = 255, kItNoteCut = 254, kItOrderEnd = 255;
 
 // FastTracker 2.
 constexpr uint16_t kXmVersion = 0x0104;
@@ -33,6 +33,11 @@ constexpr uint16_t kXmMaxOrders = 256, kXmMaxPatterns = 256, kXmMaxInstruments =
 constexpr uint16_t kXmMaxChannels = 64;
 constexpr uint16_t kXmMaxSamplesPerInstrument = 16;
 constexpr uint8_t kXmSmp16 = 16, kXmSmpStereo = 32;
+constexpr uint8_t kXmLoopForward = 1, kXmLoopPingPong = 2;
+constexpr uint32_t kXmInstrumentSize = 263;      // with samples, as trackers write it
+constexpr uint32_t kXmEmptyInstrumentSize = 29;  // without samples
+constexpr uint32_t kXmInstrumentRead = 243;      // what the engine reads of one with samples
+constexpr uint8_t kXmNoteOff = 97;
 
 // Scream Tracker 3.
 constexpr uint32_t kS3mHeaderSize = 0x60;
@@ -41,32 +46,13 @@ constexpr uint16_t kS3mMaxCount = 256;
 constexpr uint16_t kS3mFfiSigned = 1;       // anything else: unsigned
 constexpr uint8_t kS3mTypeSample = 1;
 constexpr uint8_t kS3mLoop = 1, kS3mStereo = 2, kS3m16Bit = 4;
+constexpr uint16_t kS3mFfiUnsigned = 2;
+constexpr uint8_t kS3mNoteOff = 254, kS3mNoNote = 255, kS3mOrderEnd = 255;
 
 // ProTracker and relatives.
 constexpr uint32_t kModTagAt = 1080;
 constexpr uint32_t kModSampleHeaderSize = 30;
 constexpr uint32_t kModTitleSize = 20;
+constexpr uint32_t kModSampleSlots = 31, kModOldSampleSlots = 15;
 
-namespace detail {
-
-bool ReadItLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
-bool ReadXmLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
-bool ReadS3mLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
-bool ReadModLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
-
-// Bytes of the compressed blocks of FRAMES points per channel, starting at OFFSET.
-bool ItCompressedExtent(const std::vector<uint8_t>& file, uint32_t offset, uint32_t frames,
-                        uint8_t bits, uint8_t channels, uint32_t* bytes, std::string* error);
-// Decompresses SAMPLE (2.14 or 2.15 by its encoding) into planar signed PCM.
-bool ItDecompress(const std::vector<uint8_t>& file, const SampleLayout& sample,
-                  std::vector<uint8_t>* pcm, std::string* error);
-
-// A fixed-width text field up to its first NUL.
-std::string Text(const uint8_t* p, size_t width);
-bool Fail(std::string* error, const std::string& what);
-// Sorts nothing; fails when two samples' data overlap or one leaves the file.
-bool CheckExtents(const ModuleLayout& layout, size_t fileSize, const char* format,
-                  std::string* error);
-
-}  // namespace detail
 }  // namespace zsfmod

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {

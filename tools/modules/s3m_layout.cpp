@@ -1,6 +1,6 @@
 // Scream Tracker 3: sample headers by parapointer (offset / 16), each naming its
 // data by a 24-bit paragraph number; signed or unsigned by the header's ffi.
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {

@@ -1,7 +1,7 @@
 // FastTracker 2: patterns are skipped by their sizes; each instrument's header
 // size says where its sample headers begin, and its samples' delta-coded data
 // follows them in order.
-#include "tools/modules/module_formats.h"
+#include "tools/modules/layout_internal.h"
 
 namespace zsfmod {
 namespace detail {
@@ -62,7 +62,7 @@ bool ReadXmLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
     if (!c.ok()) return Fail(error, where + "header extends past the end of the file");
     if (count > kXmMaxSamplesPerInstrument)
       return Fail(error, where + std::to_string(count) + " samples (at most 16)");
-    const uint32_t needed = count ? 243 : 29;  // what is read of the header
+    const uint32_t needed = count ? kXmInstrumentRead : kXmEmptyInstrumentSize;
     if (size < needed) return Fail(error, where + "header size " + std::to_string(size) + " too small");
     if (count && c.u32() != kXmSampleHeaderSize)
       return Fail(error, where + "sample header size is not 40");

@@ -2,22 +2,14 @@
 // patterns and sample data, in the order trackers save them (the engine reads the
 // parts in offset order and never seeks back).
 #include "container/byte_writer.h"
+#include "tools/modules/module_formats.h"
 #include "tools/synth/synth_internal.h"
 
 namespace zsfsynth {
 namespace {
 
 using detail::Fail;
-
-constexpr size_t kHeaderSize = 0xC0;
-constexpr size_t kInstrumentSize = 554;
-constexpr size_t kSampleHeaderSize = 0x50;
-constexpr uint16_t kCmwt214 = 0x0214;
-constexpr uint16_t kCmwt215 = 0x0215;
-constexpr uint16_t kFlagStereo = 1, kFlagInstruments = 4, kFlagLinear = 8;
-constexpr uint8_t kSmpExists = 1, kSmp16 = 2, kSmpStereo = 4, kSmpCompressed = 8,
-                  kSmpLoop = 16, kSmpPingPong = 64;
-constexpr uint8_t kCvtSigned = 1, kCvtDelta = 4;
+using namespace zsfmod;  // the format's constants, shared with the layout reader
 
 void Envelope(ByteWriter* w, uint8_t level) {
   w->u8(0);  // off
@@ -40,7 +32,7 @@ void Instrument(ByteWriter* w, const InstrumentSpec& in) {
   w->u8(0); w->u8(60);           // pitch-pan separation, centre
   w->u8(128); w->u8(32);         // global volume, default pan (unused)
   w->u8(0); w->u8(0);            // random volume, pan
-  w->u16(kCmwt214);
+  w->u16(kItCmwt214);
   w->u8(static_cast<uint8_t>(in.samples.size()));
   w->u8(0);
   w->text(in.name, 26);
@@ -55,12 +47,12 @@ void Instrument(ByteWriter* w, const InstrumentSpec& in) {
   Envelope(w, 64);
   Envelope(w, 32);
   Envelope(w, 32);
-  while (w->size() - start < kInstrumentSize) w->u8(0);
+  while (w->size() - start < kItInstrumentSize) w->u8(0);
 }
 
 uint8_t ItNote(uint8_t note) {
-  if (note == kNoteOff) return 255;
-  if (note == kNoteCut) return 254;
+  if (note == kNoteOff) return kItNoteOff;
+  if (note == kNoteCut) return kItNoteCut;
   return static_cast<uint8_t>(note - 1);
 }
 
@@ -100,13 +92,13 @@ struct StoredSample {
 StoredSample Store(const SampleSpec& s) {
   StoredSample out;
   out.pcm = RenderSamplePcm(s);
-  out.flags = kSmpExists;
-  if (s.bits == 16) out.flags |= kSmp16;
-  if (s.channels == 2) out.flags |= kSmpStereo;
-  if (s.loop) out.flags |= kSmpLoop | (s.pingPong ? kSmpPingPong : 0);
+  out.flags = kItSmpExists;
+  if (s.bits == 16) out.flags |= kItSmp16;
+  if (s.channels == 2) out.flags |= kItSmpStereo;
+  if (s.loop) out.flags |= kItSmpLoop | (s.pingPong ? kItSmpPingPong : 0);
   switch (s.itStorage) {
     case ItStorage::kSigned:
-      out.cvt = kCvtSigned;
+      out.cvt = kItCvtSigned;
       out.stored = out.pcm;
       break;
     case ItStorage::kUnsigned:
@@ -117,8 +109,8 @@ StoredSample Store(const SampleSpec& s) {
     case ItStorage::kCompressed214:
     case ItStorage::kCompressed215: {
       bool it215 = s.itStorage == ItStorage::kCompressed215;
-      out.flags |= kSmpCompressed;
-      out.cvt = kCvtSigned | (it215 ? kCvtDelta : 0);
+      out.flags |= kItSmpCompressed;
+      out.cvt = kItCvtSigned | (it215 ? kItCvtDelta : 0);
       size_t channelBytes = static_cast<size_t>(s.frames) * (s.bits / 8);
       for (uint8_t ch = 0; ch < s.channels; ++ch) {
         std::vector<uint8_t> part = detail::CompressItChannel(
@@ -153,7 +145,7 @@ bool WriteIt(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
       if (s >= spec.samples.size()) return Fail(error, "IT instrument names a missing sample");
   }
 
-  const uint16_t cmwt = has215 ? kCmwt215 : kCmwt214;
+  const uint16_t cmwt = has215 ? kItCmwt215 : kItCmwt214;
   const uint16_t ordNum = static_cast<uint16_t>(spec.orders.size() + 1);  // + 255 end mark
   const uint16_t insNum = static_cast<uint16_t>(spec.instruments.size());
   const uint16_t smpNum = static_cast<uint16_t>(spec.samples.size());
@@ -165,10 +157,10 @@ bool WriteIt(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   for (const PatternSpec& p : spec.patterns) packed.push_back(PackPattern(p, spec.channels));
 
   // Offsets of every part, laid out one after the other.
-  size_t pos = kHeaderSize + ordNum + 4u * (insNum + smpNum + patNum);
+  size_t pos = kItHeaderSize + ordNum + 4u * (insNum + smpNum + patNum);
   std::vector<uint32_t> insOff, smpOff, patOff, dataOff;
-  for (uint16_t i = 0; i < insNum; ++i, pos += kInstrumentSize) insOff.push_back(static_cast<uint32_t>(pos));
-  for (uint16_t i = 0; i < smpNum; ++i, pos += kSampleHeaderSize) smpOff.push_back(static_cast<uint32_t>(pos));
+  for (uint16_t i = 0; i < insNum; ++i, pos += kItInstrumentSize) insOff.push_back(static_cast<uint32_t>(pos));
+  for (uint16_t i = 0; i < smpNum; ++i, pos += kItSampleHeaderSize) smpOff.push_back(static_cast<uint32_t>(pos));
   for (uint16_t i = 0; i < patNum; ++i) {
     patOff.push_back(static_cast<uint32_t>(pos));
     pos += 8 + packed[i].size();
@@ -185,7 +177,7 @@ bool WriteIt(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   w.u16(ordNum); w.u16(insNum); w.u16(smpNum); w.u16(patNum);
   w.u16(cmwt);                            // created with
   w.u16(cmwt);                            // compatible with
-  w.u16(kFlagStereo | kFlagLinear | (insNum ? kFlagInstruments : 0));
+  w.u16(kItFlagStereo | kItFlagLinear | (insNum ? kItFlagInstruments : 0));
   w.u16(0);                               // special: no message, no MIDI config
   w.u8(128); w.u8(48);                    // global, mixing volume
   w.u8(spec.speed); w.u8(spec.tempo);
@@ -194,7 +186,7 @@ bool WriteIt(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   for (int ch = 0; ch < 64; ++ch) w.u8(ch < spec.channels ? 32 : 32 | 128);
   for (int ch = 0; ch < 64; ++ch) w.u8(64);
   for (uint8_t o : spec.orders) w.u8(o);
-  w.u8(255);
+  w.u8(kItOrderEnd);
   for (uint32_t o : insOff) w.u32(o);
   for (uint32_t o : smpOff) w.u32(o);
   for (uint32_t o : patOff) w.u32(o);

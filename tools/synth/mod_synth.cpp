@@ -1,6 +1,7 @@
 // The MOD writer: title, 31 (or 15) sample headers, order table, tag, patterns of
 // 64 rows and 8-bit signed sample data.
 #include "container/byte_writer.h"
+#include "tools/modules/module_formats.h"
 #include "tools/synth/synth_internal.h"
 
 namespace zsfsynth {
@@ -64,7 +65,7 @@ bool WriteMod(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   if (v == ModVariant::kChannels && (spec.channels < 1 || spec.channels > 32))
     return Fail(error, "MOD: 1..32 channels");
   if (!detail::CheckSong(spec, 32, 60, error)) return false;
-  const size_t sampleSlots = fifteen ? 15 : 31;
+  const size_t sampleSlots = fifteen ? zsfmod::kModOldSampleSlots : zsfmod::kModSampleSlots;
   if (spec.samples.size() > sampleSlots) return Fail(error, "MOD: too many samples");
   if (spec.orders.size() > 128) return Fail(error, "MOD: more than 128 orders");
   for (uint8_t o : spec.orders)
@@ -84,7 +85,7 @@ bool WriteMod(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
       if (c.instrument > 31 || c.effect > 15) return Fail(error, "MOD cell out of range");
 
   ByteWriter w;
-  w.text(spec.title, 20);
+  w.text(spec.title, zsfmod::kModTitleSize);
   for (size_t i = 0; i < sampleSlots; ++i) {
     if (i >= spec.samples.size()) {
       w.text("", 22);

@@ -1,18 +1,14 @@
 // The S3M writer: header, orders, parapointers, sample headers, patterns and
 // sample data, every part starting on a 16-byte paragraph.
 #include "container/byte_writer.h"
+#include "tools/modules/module_formats.h"
 #include "tools/synth/synth_internal.h"
 
 namespace zsfsynth {
 namespace {
 
 using detail::Fail;
-
-constexpr size_t kHeaderSize = 0x60;
-constexpr size_t kSampleHeaderSize = 0x50;
-constexpr uint16_t kFfiSigned = 1, kFfiUnsigned = 2;
-constexpr uint8_t kS3mLoop = 1, kS3mStereo = 2, kS3m16Bit = 4;
-constexpr uint8_t kS3mNoteOff = 254, kS3mNoNote = 255;
+using namespace zsfmod;  // the format's constants, shared with the layout reader
 
 size_t Paragraph(size_t pos) { return (pos + 15) & ~static_cast<size_t>(15); }
 
@@ -64,8 +60,8 @@ bool WriteS3m(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
     if (!detail::CheckSample(spec.samples[i], i, 2, error)) return false;
 
   std::vector<uint8_t> orders = spec.orders;
-  orders.push_back(255);
-  if (orders.size() % 2) orders.push_back(255);
+  orders.push_back(kS3mOrderEnd);
+  if (orders.size() % 2) orders.push_back(kS3mOrderEnd);
   const uint16_t insNum = static_cast<uint16_t>(spec.samples.size());
   const uint16_t patNum = static_cast<uint16_t>(spec.patterns.size());
 
@@ -75,9 +71,9 @@ bool WriteS3m(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   std::vector<std::vector<uint8_t>> pcm;
   for (const SampleSpec& s : spec.samples) pcm.push_back(RenderSamplePcm(s));
 
-  size_t pos = Paragraph(kHeaderSize + orders.size() + 2u * (insNum + patNum));
+  size_t pos = Paragraph(kS3mHeaderSize + orders.size() + 2u * (insNum + patNum));
   std::vector<size_t> insOff, patOff, dataOff;
-  for (uint16_t i = 0; i < insNum; ++i, pos += kSampleHeaderSize) insOff.push_back(pos);
+  for (uint16_t i = 0; i < insNum; ++i, pos += kS3mSampleHeaderSize) insOff.push_back(pos);
   for (uint16_t i = 0; i < patNum; ++i) {
     patOff.push_back(pos);
     pos = Paragraph(pos + packed[i].size());
@@ -98,7 +94,7 @@ bool WriteS3m(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
   w.u16(patNum);
   w.u16(0);       // flags
   w.u16(0x1320);  // created with ST3.20
-  w.u16(spec.s3mSigned ? kFfiSigned : kFfiUnsigned);
+  w.u16(spec.s3mSigned ? kS3mFfiSigned : kS3mFfiUnsigned);
   w.text("SCRM", 4);
   w.u8(64);                 // global volume
   w.u8(spec.speed);
@@ -119,7 +115,7 @@ bool WriteS3m(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
     detail::Loop loop = detail::LoopOf(s);
     PadTo(&w, insOff[i]);
     size_t para = dataOff[i] >> 4;
-    w.u8(pcm[i].empty() ? 0 : 1);
+    w.u8(pcm[i].empty() ? 0 : kS3mTypeSample);
     w.text("", 12);
     w.u8(static_cast<uint8_t>(para >> 16));
     w.u16(static_cast<uint16_t>(para));

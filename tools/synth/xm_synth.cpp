@@ -1,20 +1,14 @@
 // The XM writer: header, patterns, then each instrument with its sample headers
 // and its samples' delta-coded data.
 #include "container/byte_writer.h"
+#include "tools/modules/module_formats.h"
 #include "tools/synth/synth_internal.h"
 
 namespace zsfsynth {
 namespace {
 
 using detail::Fail;
-
-constexpr uint16_t kXmVersion = 0x0104;
-constexpr uint32_t kXmHeaderSize = 276;      // counted from the size field at 60
-constexpr uint32_t kXmInstrumentSize = 263;  // with samples
-constexpr uint32_t kXmEmptyInstrumentSize = 29;
-constexpr uint32_t kXmSampleHeaderSize = 40;
-constexpr uint8_t kXmNoteOff = 97;
-constexpr uint8_t kXmLoopForward = 1, kXmLoopPingPong = 2, kXm16Bit = 16;
+using namespace zsfmod;  // the format's constants, shared with the layout reader
 
 std::vector<uint8_t> PackPattern(const PatternSpec& p, uint8_t channels) {
   ByteWriter w;
@@ -103,7 +97,7 @@ bool WriteXm(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
 
   for (const PatternSpec& p : spec.patterns) {
     std::vector<uint8_t> data = PackPattern(p, spec.channels);
-    w.u32(9);
+    w.u32(kXmPatternHeaderSize);
     w.u8(0);
     w.u16(p.rows);
     w.u16(static_cast<uint16_t>(data.size()));
@@ -145,7 +139,7 @@ bool WriteXm(const ModuleSpec& spec, ModuleFile* out, std::string* error) {
       w.u8(s.volume);
       w.u8(static_cast<uint8_t>(s.finetune));
       w.u8(static_cast<uint8_t>((loop.on() ? (s.pingPong ? kXmLoopPingPong : kXmLoopForward) : 0) |
-                                (s.bits == 16 ? kXm16Bit : 0)));
+                                (s.bits == 16 ? kXmSmp16 : 0)));
       w.u8(s.panning);
       w.u8(static_cast<uint8_t>(s.relativeNote));
       w.u8(0);
