@@ -28,7 +28,7 @@ std::vector<uint8_t> TonePcm(size_t bytes, uint32_t seed) {
   std::vector<uint8_t> out(bytes);
   for (size_t i = 0; i + 1 < bytes; i += 2) {
     seed = seed * 1664525u + 1013904223u;
-    const int v = static_cast<int>(8000 * std::sin(i * 0.01)) + static_cast<int>(seed >> 26);
+    const int v = static_cast<int>(8000 * std::sin(i * 0.01)) + static_cast<int>(seed >> 29);
     out[i] = static_cast<uint8_t>(v);
     out[i + 1] = static_cast<uint8_t>(v >> 8);
   }
@@ -79,7 +79,26 @@ void BM_PackLoadCompressed(benchmark::State& state) {
 }
 BENCHMARK(BM_PackLoadCompressed)->Unit(benchmark::kMillisecond);
 
+// The bare decoder producing what a load produces: one fresh buffer per entry, all
+// of them held until the end, as the store holds its entries.
 void BM_BareLzoDecompress(benchmark::State& state) {
+  const CompressedPack& p = Pack();
+  std::vector<uint8_t*> outputs(p.blocks.size());
+  for (auto _ : state) {
+    for (size_t i = 0; i < p.blocks.size(); ++i) {
+      outputs[i] = static_cast<uint8_t*>(std::malloc(kEntryBytes));
+      lzo_uint n = kEntryBytes;
+      lzo1x_decompress_safe(p.blocks[i].data(), p.blocks[i].size(), outputs[i], &n, nullptr);
+      benchmark::DoNotOptimize(outputs[i]);
+    }
+    for (uint8_t* out : outputs) std::free(out);
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t{kPackEntries} * kEntryBytes);
+}
+BENCHMARK(BM_BareLzoDecompress)->Unit(benchmark::kMillisecond);
+
+// For reference: decoding into one warm buffer, which no load can do.
+void BM_BareLzoDecompressWarm(benchmark::State& state) {
   const CompressedPack& p = Pack();
   std::vector<uint8_t> out(kEntryBytes);
   for (auto _ : state) {
@@ -91,7 +110,7 @@ void BM_BareLzoDecompress(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * int64_t{kPackEntries} * kEntryBytes);
 }
-BENCHMARK(BM_BareLzoDecompress)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareLzoDecompressWarm)->Unit(benchmark::kMillisecond);
 
 const std::vector<uint8_t>& CodedStream() {
   static const std::vector<uint8_t> ogg = [] {

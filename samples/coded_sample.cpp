@@ -15,6 +15,38 @@ namespace {
 constexpr uint32_t kRefillBytes = 4096;
 constexpr uint32_t kBlockValues = 4096;  // values per converted block
 
+// One float sample to the output width: the product is exact in double, truncated
+// toward zero and clamped; NaN, which no comparison catches, becomes silence.
+template <typename T, int kMax, int kMin>
+inline T Convert(float s, double scale) {
+  double v = static_cast<double>(s) * scale;
+  v = v == v ? v : 0.0;
+  v = v > kMax ? kMax : v;
+  v = v < kMin ? kMin : v;
+  return static_cast<T>(static_cast<int32_t>(v));
+}
+
+// Channels interleaved frame by frame; mono and stereo get loops of their own.
+template <typename T, int kMax, int kMin>
+void Interleave(float** pcm, int frames, int channels, double scale, T* out) {
+  if (channels == 1) {
+    const float* c0 = pcm[0];
+    for (int j = 0; j < frames; ++j) out[j] = Convert<T, kMax, kMin>(c0[j], scale);
+  } else if (channels == 2) {
+    const float* c0 = pcm[0];
+    const float* c1 = pcm[1];
+    for (int j = 0; j < frames; ++j) {
+      out[2 * j] = Convert<T, kMax, kMin>(c0[j], scale);
+      out[2 * j + 1] = Convert<T, kMax, kMin>(c1[j], scale);
+    }
+  } else {
+    for (int i = 0; i < channels; ++i) {
+      const float* c = pcm[i];
+      for (int j = 0; j < frames; ++j) out[j * channels + i] = Convert<T, kMax, kMin>(c[j], scale);
+    }
+  }
+}
+
 // The state of one decode. Each call has its own, conversion buffer included, so
 // decodes on two threads never meet; Close releases whatever was set up.
 struct Decoder {
@@ -63,28 +95,15 @@ struct Decoder {
 
   // Converts and writes one block of FRAMES frames of CHANNELS channels.
   void WriteBlock(float** pcm, int frames, int channels) {
-    const bool wide16 = width == 16;
-    for (int i = 0; i < channels; ++i) {
-      const float* channel = pcm[i];
-      for (int j = 0; j < frames; ++j) {
-        // The product is exact in double; truncation toward zero, then clamping
-        // (NaN, which no comparison catches, becomes silence).
-        const double v = static_cast<double>(channel[j]) * (wide16 ? 32767.0 : 127.0);
-        int32_t value;
-        if (wide16) {
-          value = v > 32767.0 ? 32767 : v < -32768.0 ? -32768 : v == v ? static_cast<int32_t>(v) : 0;
-          conversion.wide[j * channels + i] = static_cast<int16_t>(value);
-        } else {
-          value = v > 127.0 ? 127 : v < -128.0 ? -128 : v == v ? static_cast<int32_t>(v) : 0;
-          conversion.narrow[j * channels + i] = static_cast<int8_t>(value);
-        }
-      }
-    }
-    const uint32_t bytes = static_cast<uint32_t>(frames * channels) * (wide16 ? 2u : 1u);
-    if (wide16) {
+    uint32_t bytes;
+    if (width == 16) {
+      Interleave<int16_t, 32767, -32768>(pcm, frames, channels, 32767.0, conversion.wide);
+      bytes = static_cast<uint32_t>(frames * channels) * 2u;
       // Little-endian on disk; the host order is little-endian on every target we build.
       StreamWrite(conversion.wide, bytes, output);
     } else {
+      Interleave<int8_t, 127, -128>(pcm, frames, channels, 127.0, conversion.narrow);
+      bytes = static_cast<uint32_t>(frames * channels);
       StreamWrite(conversion.narrow, bytes, output);
     }
   }

@@ -47,6 +47,12 @@ class PackInput {
     return true;
   }
 
+  // The next N bytes in place when the stream is memory (no copy needed), else null.
+  const uint8_t* inPlace(uint32_t n) const {
+    if (s_->file || !s_->base || n > left()) return nullptr;
+    return s_->base + s_->position;
+  }
+
   // Passes over N bytes without reading them; a length past the end stops there.
   void skip(uint32_t n) {
     if (n >= left()) {
@@ -69,6 +75,7 @@ struct ListContext {
   bool descramble;
   int32_t key;
   const std::vector<bool>* wanted;  // null: every entry
+  std::vector<uint8_t>* scratch;    // compressed blocks read from files
 };
 
 void Descramble(const ListContext& c, SampleRecord* r) {
@@ -87,15 +94,20 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
   if (c.compressed) {
     const uint32_t packed = in.u32();
     r->storedSize = packed;
-    uint8_t* block = nullptr;
+    // A memory pack is decoded where it lies; a file pack's block goes through one
+    // scratch buffer that all entries share.
+    const uint8_t* block = nullptr;
     if (wanted && packed <= in.left()) {
-      block = static_cast<uint8_t*>(std::malloc(packed ? packed : 1));
-      if (block && !in.bytes(block, packed)) {
-        std::free(block);
-        block = nullptr;
+      block = in.inPlace(packed);
+      if (block) {
+        in.skip(packed);
+      } else {
+        if (c.scratch->size() < packed) c.scratch->resize(packed);
+        if (in.bytes(c.scratch->data(), packed)) block = c.scratch->data();
       }
+    } else {
+      in.skip(packed);
     }
-    if (!block) in.skip(packed);
     const uint32_t unpacked = in.u32();
     r->fullSize = unpacked;
     r->size = unpacked;
@@ -111,7 +123,6 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
           std::free(data);
         }
       }
-      std::free(block);
     }
   } else {
     const uint32_t length = in.u32();
@@ -264,9 +275,10 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
   store->entries = entries;
   store->entryCount = count;
 
+  std::vector<uint8_t> scratch;
   ListContext c{&in, store->major, store->minor, compressed,
                 store->scrambled != 0 && store->key != 0, store->key,
-                wanted ? &wantedSlots : nullptr};
+                wanted ? &wantedSlots : nullptr, &scratch};
   if (store->major >= kZspTypedListFrom.major) {
     ReadListV2(c, entries, count);
   } else {
