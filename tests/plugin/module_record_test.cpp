@@ -57,8 +57,19 @@ TEST(ModuleRecord, ExportReturnsTheFilledRecord) {
   EXPECT_NE(m->About, nullptr);
   EXPECT_NE(m->Init, nullptr);
   EXPECT_NE(m->Quit, nullptr);
+  EXPECT_NE(m->GetFileInfo, nullptr);
   EXPECT_NE(m->InfoBox, nullptr);
   EXPECT_NE(m->IsOurFile, nullptr);
+  EXPECT_NE(m->Play, nullptr);
+  EXPECT_NE(m->Pause, nullptr);
+  EXPECT_NE(m->UnPause, nullptr);
+  EXPECT_NE(m->IsPaused, nullptr);
+  EXPECT_NE(m->Stop, nullptr);
+  EXPECT_NE(m->GetLength, nullptr);
+  EXPECT_NE(m->GetOutputTime, nullptr);
+  EXPECT_NE(m->SetOutputTime, nullptr);
+  EXPECT_NE(m->SetVolume, nullptr);
+  EXPECT_NE(m->SetPan, nullptr);
   EXPECT_NE(m->EQSet, nullptr);
 
   // What the player fills is left to the player.
