@@ -3,6 +3,7 @@
 #include <ao/ao.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -196,6 +197,11 @@ void AudioOutput::Run() {
   size_t chunkMax = size_t(format_.BytesPerSecond() * kChunkMs / 1000) / frame * frame;
   std::vector<char> chunk(chunkMax);
   std::vector<char> wide(format_.bits == 8 ? chunkMax * 2 : 0);
+  // The null driver does not wait for a card; keep its pace to the clock instead.
+  int nullDriver = ao_driver_id("null");
+  bool paced = nullDriver >= 0 && ao_driver_info(nullDriver) &&
+               (driver_ == "null" || (driver_.empty() && ao_default_driver_id() == nullDriver));
+  auto due = std::chrono::steady_clock::now();
   while (true) {
     wake_.wait(lock, [&] { return stop_ || (!paused_ && used_ >= frame); });
     if (stop_) break;
@@ -213,6 +219,12 @@ void AudioOutput::Run() {
       ao_play(device, wide.data(), uint32_t(n * 2));
     } else {
       ao_play(device, chunk.data(), uint32_t(n));
+    }
+    if (paced) {
+      auto now = std::chrono::steady_clock::now();
+      if (due < now) due = now;
+      due += std::chrono::microseconds(int64_t(n) * 1000000 / format_.BytesPerSecond());
+      std::this_thread::sleep_until(due);
     }
     lock.lock();
     inDevice_ = false;

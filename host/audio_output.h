@@ -16,8 +16,9 @@ struct ao_device;
 
 class AudioOutput : public OutputDevice {
  public:
-  // DRIVER names a libao live driver ("null" plays into nothing at once, for
-  // tests); empty means the default driver.
+  // DRIVER names a libao live driver; empty means the default driver. The "null"
+  // driver takes audio at once; this output then plays it in real time itself, so
+  // it behaves as a silent sound card (for tests and machines without sound).
   explicit AudioOutput(std::string driver = {});
   ~AudioOutput() override;
 

@@ -245,6 +245,10 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
 Outcome Player::Watch(const Entry& entry, int endsBefore) {
   RawKeys keys;
   StatusLine status(!options_.quiet && StdoutIsTerminal());
+  // A seek asked for but not yet performed (no flush since): further steps count
+  // from its target, so that quick presses add up.
+  int pendingTarget = -1;
+  int flushesAtSeek = 0;
   while (true) {
     if (QuitRequested()) return Outcome::Quit;
     Key key = Key::None;
@@ -257,6 +261,11 @@ Outcome Player::Watch(const Entry& entry, int endsBefore) {
     int length = rec_->GetLength ? rec_->GetLength() : kUnknownLength;
     if (length <= 0) length = entry.lengthMs;
     int now = rec_->GetOutputTime ? rec_->GetOutputTime() : 0;
+    if (pendingTarget >= 0 && OutputBridge::FlushCount() == flushesAtSeek) {
+      now = pendingTarget;
+    } else {
+      pendingTarget = -1;
+    }
     bool paused = rec_->IsPaused && rec_->IsPaused();
     switch (key) {
       case Key::PauseResume:
@@ -269,7 +278,12 @@ Outcome Player::Watch(const Entry& entry, int endsBefore) {
         int target = now + (key == Key::SeekForward ? kSeekStepMs : -kSeekStepMs);
         if (length > 0 && target > length) target = length;
         if (target < 0) target = 0;
-        if (rec_->SetOutputTime) rec_->SetOutputTime(target);
+        if (rec_->SetOutputTime) {
+          if (pendingTarget < 0) flushesAtSeek = OutputBridge::FlushCount();
+          pendingTarget = target;
+          rec_->SetOutputTime(target);
+          now = target;
+        }
         break;
       }
       case Key::Next: return Outcome::Skipped;
