@@ -1,5 +1,6 @@
 #include "ui/titles.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,10 @@ namespace {
 
 // The settings' template field: 99 characters and a terminator.
 constexpr size_t kTemplateBufferSize = 100;
+// Values may hold later placeholders' patterns, so each turn can multiply the
+// working text; tags from a crafted file would otherwise grow it without bound.
+// Ordinary titles (at most 33 placeholders of 99 characters) stay far below.
+constexpr size_t kWorkingTextLimit = 64 * 1024;
 
 struct Placeholder {
   std::string name;  // as written in the template
@@ -61,7 +66,7 @@ void Finish(const std::string& templateText, std::vector<Placeholder>& placehold
   std::memcpy(working, templateText.c_str(), templateText.size() + 1);
   for (const Placeholder& p : placeholders) {
     std::string pattern = "%" + p.name + "%";
-    working = ReplaceAll(working, pattern.c_str(), p.value);
+    working = ReplaceAllWithin(working, pattern.c_str(), p.value, kWorkingTextLimit);
   }
   CopyCut(title, titleSize, working);
   std::free(working);
@@ -69,31 +74,47 @@ void Finish(const std::string& templateText, std::vector<Placeholder>& placehold
 
 }  // namespace
 
-char* ReplaceAll(char* text, const char* pattern, const char* replacement) {
+char* ReplaceAllWithin(char* text, const char* pattern, const char* replacement, size_t limit) {
   if (!text || !pattern || !*pattern || !replacement) return text;
-  size_t patternLength = std::strlen(pattern);
-  size_t replacementLength = std::strlen(replacement);
-  size_t length = std::strlen(text);
-  size_t from = 0;
-  while (const char* hit = std::strstr(text + from, pattern)) {
-    size_t at = static_cast<size_t>(hit - text);
-    size_t newLength = length - patternLength + replacementLength;
-    if (replacementLength > patternLength) {
-      auto* grown = static_cast<char*>(std::realloc(text, newLength + 1));
-      if (!grown) return text;
-      text = grown;
-    }
-    std::memmove(text + at + replacementLength, text + at + patternLength,
-                 length - at - patternLength + 1);
-    std::memcpy(text + at, replacement, replacementLength);
-    if (replacementLength < patternLength) {
-      auto* shrunk = static_cast<char*>(std::realloc(text, newLength + 1));
-      if (shrunk) text = shrunk;
-    }
-    length = newLength;
-    from = at + replacementLength;
+  const size_t patternLength = std::strlen(pattern);
+  const size_t replacementLength = std::strlen(replacement);
+  const size_t length = std::strlen(text);
+  // One pass into a new buffer: scanning on in the old text right after each match
+  // is scanning on right after the inserted replacement.
+  size_t newLength = 0;
+  bool found = false;
+  const char* from = text;
+  for (const char* hit; newLength <= limit && (hit = std::strstr(from, pattern));
+       from = hit + patternLength) {
+    newLength += static_cast<size_t>(hit - from) + replacementLength;
+    found = true;
   }
-  return text;
+  if (!found && length <= limit) return text;
+  if (newLength <= limit) newLength += std::strlen(from);
+  if (newLength > limit) newLength = limit;
+
+  char* out = static_cast<char*>(std::malloc(newLength + 1));
+  if (!out) return text;
+  size_t used = 0;
+  auto append = [&](const char* bytes, size_t n) {
+    if (n > newLength - used) n = newLength - used;
+    std::memcpy(out + used, bytes, n);
+    used += n;
+  };
+  from = text;
+  for (const char* hit; used < newLength && (hit = std::strstr(from, pattern));
+       from = hit + patternLength) {
+    append(from, static_cast<size_t>(hit - from));
+    append(replacement, replacementLength);
+  }
+  append(from, std::strlen(from));
+  out[used] = '\0';
+  std::free(text);
+  return out;
+}
+
+char* ReplaceAll(char* text, const char* pattern, const char* replacement) {
+  return ReplaceAllWithin(text, pattern, replacement, SIZE_MAX);
 }
 
 void FormatTitle(const TagList* list, const char* titleTemplate, char* title, size_t titleSize) {

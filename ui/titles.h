@@ -30,3 +30,7 @@ void FormatTitleFromText(const char* text, size_t length, const char* titleTempl
 // searched again. Returns the possibly reallocated text (TEXT as it stood when
 // memory runs out). An empty pattern changes nothing.
 char* ReplaceAll(char* text, const char* pattern, const char* replacement);
+// As ReplaceAll, with the result cut to at most LIMIT bytes (the title formatting
+// bounds its working text so that values naming other placeholders cannot make it
+// grow without end).
+char* ReplaceAllWithin(char* text, const char* pattern, const char* replacement, size_t limit);

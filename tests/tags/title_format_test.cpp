@@ -124,3 +124,31 @@ TEST(ReplaceAll, ContinuesAfterTheInsertedText) {
   EXPECT_EQ(run("text", "", "z"), "text");
   EXPECT_EQ(run("", "a", "b"), "");
 }
+
+// Found by fuzzing (title_format): values that name later placeholders multiplied
+// the working text at every turn, so one crafted song hung the title query and
+// ate memory without bound. The working text is now bounded; the title is the
+// same prefix the unbounded expansion would give.
+TEST_F(Titles, ValuesNamingLaterPlaceholdersCannotGrowTheTitleWithoutBound) {
+  const std::string names = "abcdefghij";
+  std::string titleTemplate;
+  for (char n : names) titleTemplate += std::string("%") + n + "%";
+  for (size_t i = 0; i + 1 < names.size(); ++i) {
+    std::string next;
+    while (next.size() + 3 <= 99) next += std::string("%") + names[i + 1] + "%";
+    Tag(std::string(1, names[i]).c_str(), next.c_str());
+  }
+  Tag("j", "z");
+  ExpectBoth(titleTemplate, std::string(kHostTitleSize - 1, 'z'));
+}
+
+TEST(ReplaceAll, WithinLimitCutsTheResult) {
+  char* text = strdup("abab");
+  text = ReplaceAllWithin(text, "a", "xyz", 5);
+  EXPECT_STREQ(text, "xyzbx");
+  std::free(text);
+  text = strdup("long text");
+  text = ReplaceAllWithin(text, "q", "r", 4);
+  EXPECT_STREQ(text, "long");
+  std::free(text);
+}
