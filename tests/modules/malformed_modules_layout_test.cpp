@@ -95,6 +95,11 @@ TEST(MalformedModulesLayout, ItAbsurdCountsAndOffsets) {
   b = good;
   Put32(&b, header1 + 0x48, Get32(good, header0 + 0x48));
   ExpectError(b, zsfmod::kKindIt, "share data");
+  // Found by fuzzing: signed data lying over other samples' headers, which the
+  // plain-PCM rewrite then changed under that sample.
+  b = good;
+  Put32(&b, header0 + 0x48, header1 - 10);
+  ExpectError(b, zsfmod::kKindIt, "lies over the header of sample");
   b = good;
   b[header0 + 0x12] |= 8;  // claims compression
   Put32(&b, header0 + 0x30, 0x7FFFFFFF);

@@ -106,6 +106,30 @@ bool ReadItLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
     }
     out->samples.push_back(s);
   }
+  // The engine reads the parts in offset order and never goes back, so sample
+  // data lying over a header, an instrument or a pattern cannot be played (and
+  // rewriting the headers would change that data).
+  struct Part { uint64_t start, end; std::string what; };
+  std::vector<Part> parts;
+  for (uint16_t i = 0; i < insNum; ++i)
+    parts.push_back({insOff[i], uint64_t{insOff[i]} + kItInstrumentSize, "instrument " + std::to_string(i + 1)});
+  for (uint16_t i = 0; i < smpNum; ++i)
+    parts.push_back({smpOff[i], uint64_t{smpOff[i]} + kItSampleHeaderSize, "header of sample " + std::to_string(i + 1)});
+  ByteCursor pc(file.data(), file.size());
+  pc.seek(kItHeaderSize + ordNum + 4u * (insNum + smpNum));
+  for (uint16_t i = 0; i < patNum; ++i) {
+    const uint32_t at = pc.u32();
+    if (at == 0) continue;
+    uint64_t end = uint64_t{at} + 8;
+    if (end <= file.size()) end += file[at] | file[at + 1] << 8;
+    parts.push_back({at, end, "pattern " + std::to_string(i)});
+  }
+  for (const SampleLayout& s : out->samples)
+    for (const Part& part : parts)
+      if (s.offset < part.end && part.start < uint64_t{s.offset} + s.bytes)
+        return Fail(error, Where(s.index) + "data at " + std::to_string(s.offset) + " + " +
+                               std::to_string(s.bytes) + " bytes lies over the " + part.what +
+                               " at " + std::to_string(part.start));
   return CheckExtents(*out, file.size(), "IT", error);
 }
 

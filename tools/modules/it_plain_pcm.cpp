@@ -37,28 +37,14 @@ bool StoreItSamplesAsPlainPcm(const std::vector<uint8_t>& file, std::vector<uint
   std::sort(changes.begin(), changes.end(),
             [](const Change& a, const Change& b) { return a.sample->offset < b.sample->offset; });
 
-  // The parts the offset tables name must not lie inside data about to be replaced
-  // (the engine could not read such a file either).
+  // The reader refused sample data lying over any header, instrument or pattern,
+  // so only the sample data changes place and content.
   const uint16_t ordNum = static_cast<uint16_t>(file[0x20] | file[0x21] << 8);
   const uint16_t insNum = static_cast<uint16_t>(file[0x22] | file[0x23] << 8);
   const uint16_t smpNum = static_cast<uint16_t>(file[0x24] | file[0x25] << 8);
   const uint16_t patNum = static_cast<uint16_t>(file[0x26] | file[0x27] << 8);
   const size_t tables = kItHeaderSize + ordNum;
   const size_t parts = size_t{insNum} + smpNum + patNum;
-  for (size_t k = 0; k < parts; ++k) {
-    const uint64_t start = GetU32(file, tables + 4 * k);
-    const bool sampleHeader = k >= insNum && k < size_t{insNum} + smpNum;
-    const uint64_t end = start + (sampleHeader ? kItSampleHeaderSize : 1);
-    if (start == 0) continue;
-    for (const Change& ch : changes) {
-      const uint64_t from = ch.sample->offset, to = from + ch.sample->bytes;
-      if (start < to && from < end)
-        return detail::Fail(error, "IT sample " + std::to_string(ch.sample->index + 1) +
-                                       ": data at " + std::to_string(from) +
-                                       " overlaps another part of the module at " +
-                                       std::to_string(start));
-    }
-  }
 
   // The new image, and where each old range end moved (for the offsets behind it).
   std::vector<uint8_t> image;
