@@ -179,6 +179,9 @@ TEST(MalformedModulesLayout, S3mAbsurdCountsAndPointers) {
   b[header + 0x0D] = 0x7F;  // memseg high byte: far beyond the file
   ExpectError(b, zsfmod::kKindS3m, "S3M sample 1: data at");
   b = good;
+  Put16(&b, header + 0x0E, static_cast<uint16_t>(header >> 4));  // data over its own header
+  ExpectError(b, zsfmod::kKindS3m, "lies over the header of sample 1");
+  b = good;
   b[header + 0x1E] = 1;
   ExpectError(b, zsfmod::kKindS3m, "packed");
   b = good;

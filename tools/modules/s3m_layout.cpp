@@ -26,9 +26,9 @@ bool ReadS3mLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::str
       ffi == kS3mFfiSigned ? SampleLayout::kSigned : SampleLayout::kUnsigned;
 
   c.skip(ordNum);
-  std::vector<uint16_t> insPara(insNum);
+  std::vector<uint16_t> insPara(insNum), patPara(patNum);
   for (uint16_t& p : insPara) p = c.u16();
-  c.skip(2u * patNum);
+  for (uint16_t& p : patPara) p = c.u16();
   if (!c.ok()) return Fail(error, "S3M: order and parapointer tables extend past the end of the file");
   const size_t tablesEnd = c.position();
 
@@ -77,6 +77,26 @@ bool ReadS3mLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::str
                              " bytes lies outside the file (" + std::to_string(file.size()) + " bytes)");
     s.bytes = static_cast<uint32_t>(bytes);
     out->samples.push_back(s);
+  }
+  // As in IT files, the engine reads parts in offset order: data lying over a
+  // sample header or a pattern cannot be played.
+  for (const SampleLayout& s : out->samples) {
+    const uint64_t from = s.offset, to = from + s.bytes;
+    for (uint16_t i = 0; i < insNum; ++i) {
+      const uint64_t at = uint64_t{insPara[i]} << 4;
+      if (at < to && from < at + kS3mSampleHeaderSize)
+        return Fail(error, "S3M sample " + std::to_string(s.index + 1) + ": data at " +
+                               std::to_string(from) + " lies over the header of sample " +
+                               std::to_string(i + 1));
+    }
+    for (uint16_t i = 0; i < patNum; ++i) {
+      const uint64_t at = uint64_t{patPara[i]} << 4;
+      if (at == 0) continue;
+      const uint64_t end = at + 2 <= file.size() ? at + (file[at] | file[at + 1] << 8) : at + 1;
+      if (at < to && from < (end > at ? end : at + 1))
+        return Fail(error, "S3M sample " + std::to_string(s.index + 1) + ": data at " +
+                               std::to_string(from) + " lies over pattern " + std::to_string(i));
+    }
   }
   return CheckExtents(*out, file.size(), "S3M", error);
 }
