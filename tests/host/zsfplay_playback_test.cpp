@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "collection/zgm_writer.h"
 #include "song_files.h"
 #include "support/files.h"
 #include "support/process.h"
@@ -177,6 +178,29 @@ TEST_F(ZsfplayPlayback, WithoutASoundDeviceTheSongGoesToAWavHere) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("./<song>.wav"), std::string::npos) << r.err;
   EXPECT_TRUE(ReadWav(dir_.file("first.wav")).pcm == reference_);
+}
+
+TEST_F(ZsfplayPlayback, CollectionTracksPlayLikeSongs) {
+  ZgmContents set;
+  set.entries = {{kEntrySamplePack, "pack", zsftest::ReadFile(dir_.file("first.zsp"))},
+                 {kEntryTune, "one", zsftest::ReadFile(dir_.file("first.zsf"))},
+                 {kEntryTune, "two", zsftest::ReadFile(dir_.file("first.zsf"))}};
+  std::string reason;
+  ASSERT_TRUE(WriteZgmFile(dir_.file("set.zgm"), set, &reason)) << reason;
+
+  ProcessResult titles = Zsfplay({"--titles", "set.zgm,1", "zgm://set.zgm,2"});
+  EXPECT_EQ(titles.exitCode, 0) << titles.err;
+  // The tune carries the length its single-song play stored.
+  const std::string line = "First (Unknown artist)\t" +
+                           std::to_string(reference_.size() / (44100 * 4) * 1000) + "\n";
+  EXPECT_EQ(titles.out, line + line);
+
+  ProcessResult r = Zsfplay({"-q", "-o", "tracks/", "set.zgm,1", "zgm://set.zgm,2", "set.zgm,3"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("not played: set.zgm,3\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(ReadWav(dir_.file("tracks/set-1.wav")).pcm == reference_);
+  EXPECT_TRUE(ReadWav(dir_.file("tracks/set-2.wav")).pcm == reference_);
+  EXPECT_FALSE(zsftest::FileExists(dir_.file("tracks/set-3.wav")));
 }
 
 }  // namespace
