@@ -1,0 +1,107 @@
+// zsftool pack: modules in, one song per module and one shared sample pack out.
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/pack/module_packer.h"
+#include "tools/zsftool.h"
+
+namespace {
+
+struct PackCommandOptions {
+  std::vector<std::string> modules;
+  std::string pack;
+  std::string outDir;
+  bool tune = false;
+  std::string version = "2.2";
+  std::string packVersion = "2.3";
+  bool compress = false;
+  std::string vorbis;
+  std::string password;
+  std::vector<std::string> tags;
+};
+
+int Failed(const std::string& path, const char* step, const std::string& reason) {
+  return zsftool::Fail(path + ": " + step + ": " + reason);
+}
+
+// The folder a path lies in, resolved, or empty when it does not exist yet.
+std::string Resolved(const std::string& folder) {
+  char buffer[PATH_MAX];
+  return realpath(folder.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+int Pack(const PackCommandOptions& c) {
+  zsfpack::PackOptions o;
+  if (!zsfpack::ParseVersion(c.version, &o.songMajor, &o.songMinor)) {
+    return Failed("--version", "check", "\"" + c.version + "\" is not MAJOR.MINOR");
+  }
+  if (!zsfpack::ParseVersion(c.packVersion, &o.packMajor, &o.packMinor)) {
+    return Failed("--pack-version", "check", "\"" + c.packVersion + "\" is not MAJOR.MINOR");
+  }
+  o.compress = c.compress;
+  if (!c.vorbis.empty()) {
+    char* end = nullptr;
+    o.vorbisQuality = std::strtof(c.vorbis.c_str(), &end);
+    if (!end || *end != '\0') return Failed("--vorbis", "check", "\"" + c.vorbis + "\" is not a number");
+    o.vorbis = true;
+  }
+  o.password = c.password;
+  o.tune = c.tune;
+  for (const std::string& tag : c.tags) {
+    size_t eq = tag.find('=');
+    if (eq == std::string::npos) return Failed("--tag", "check", "\"" + tag + "\" is not NAME=VALUE");
+    o.tags.emplace_back(tag.substr(0, eq), tag.substr(eq + 1));
+  }
+
+  // Songs find their pack beside them, so the pack must go into the output folder.
+  std::string packPath = c.pack;
+  size_t slash = c.pack.find_last_of('/');
+  o.packName = slash == std::string::npos ? c.pack : c.pack.substr(slash + 1);
+  if (slash == std::string::npos) {
+    packPath = c.outDir + "/" + c.pack;
+  } else {
+    std::string packFolder = Resolved(slash == 0 ? "/" : c.pack.substr(0, slash));
+    std::string outFolder = Resolved(c.outDir);
+    if (packFolder.empty() || packFolder != outFolder) {
+      return Failed(c.pack, "check", "the pack must lie in the output folder " + c.outDir +
+                                         ", where the songs look for it");
+    }
+  }
+
+  zsfpack::PackResult result;
+  zsfpack::PackError error;
+  if (!zsfpack::PackModuleFiles(c.modules, o, &result, &error)) return zsftool::Fail(error.Text());
+  if (!zsfpack::WritePackResult(result, c.outDir, packPath, &error)) return zsftool::Fail(error.Text());
+  for (const zsfpack::PackedSong& song : result.songs) {
+    std::printf("%s: %u samples\n", (c.outDir + "/" + song.fileName).c_str(), song.sampleCount);
+  }
+  std::printf("%s: %u entries for %u samples, %llu bytes of samples in %zu bytes\n", packPath.c_str(),
+              result.entryCount, result.sampleCount,
+              static_cast<unsigned long long>(result.rawSampleBytes), result.pack.size());
+  return 0;
+}
+
+}  // namespace
+
+ZSF_TOOL_COMMAND(pack) {
+  auto options = std::make_shared<PackCommandOptions>();
+  CLI::App* cmd = app.add_subcommand("pack", "Make songs of modules (IT, XM, S3M, MOD) sharing one sample pack");
+  cmd->add_option("modules", options->modules, "The modules")->required();
+  cmd->add_option("--pack", options->pack, "The sample pack to write (PACK.zsp, in the output folder)")
+      ->required();
+  cmd->add_option("-o,--output", options->outDir, "Folder for the songs and the pack")->required();
+  cmd->add_flag("--tune", options->tune, "Write ZTF tune files instead of ZSF songs");
+  cmd->add_option("--version", options->version, "Song version (0.x, 1.x, 2.0 to 2.2; default 2.2)");
+  cmd->add_option("--pack-version", options->packVersion, "Pack version (0.x, 1.x, 2.0 to 2.3; default 2.3)");
+  cmd->add_flag("--compress", options->compress, "LZO-compress the pack's entries");
+  cmd->add_option("--vorbis", options->vorbis, "Code samples with Vorbis at QUALITY (-0.1 .. 1.0)");
+  cmd->add_option("--password", options->password, "Scramble the pack with this password");
+  cmd->add_option("--tag", options->tags, "Add or replace a tag of every song (NAME=VALUE)");
+  cmd->callback([options, &exitCode] { exitCode = Pack(*options); });
+}

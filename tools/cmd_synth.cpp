@@ -1,0 +1,82 @@
+// zsftool synth: writes a module made by our own synthesiser (the demo tune, and
+// the small test songs) so that songs can be made without anybody else's music.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "container/file_kind.h"
+#include "tools/synth/module_synth.h"
+#include "tools/zsftool.h"
+
+namespace {
+
+struct SynthOptions {
+  std::string what;
+  std::string output;
+};
+
+int Failed(const std::string& path, const char* step, const std::string& reason) {
+  return zsftool::Fail(path + ": " + step + ": " + reason);
+}
+
+// The description for WHAT in module KIND; false when there is none.
+bool SpecFor(const std::string& what, uint32_t kind, zsfsynth::ModuleSpec* spec, std::string* why) {
+  if (what == "demo" || what == "instruments") {
+    if (kind != kFileKindIt) {
+      *why = "the " + what + " tune is an Impulse Tracker module; name the output *.it";
+      return false;
+    }
+    *spec = what == "demo" ? zsfsynth::DemoTuneSpec() : zsfsynth::ItInstrumentSpec();
+    return true;
+  }
+  if (what == "multisample") {
+    if (kind != kFileKindXm) {
+      *why = "the multisample tune is a Fast Tracker module; name the output *.xm";
+      return false;
+    }
+    *spec = zsfsynth::XmMultiSampleSpec();
+    return true;
+  }
+  if (what == "basic") {
+    *spec = zsfsynth::BasicSpec(kind, 4, 2);
+    return true;
+  }
+  *why = "unknown tune \"" + what + "\" (demo, basic, instruments, multisample)";
+  return false;
+}
+
+int Synth(const SynthOptions& o) {
+  uint32_t kind = FileKindFromName(o.output.c_str());
+  if (kind > kFileKindMod) return Failed(o.output, "check", "the output must end in .it, .xm, .s3m or .mod");
+  zsfsynth::ModuleSpec spec;
+  std::string reason;
+  if (!SpecFor(o.what, kind, &spec, &reason)) return Failed(o.output, "check", reason);
+  zsfsynth::ModuleFile module;
+  if (!zsfsynth::WriteModule(spec, kind, &module, &reason)) return Failed(o.output, "synthesise", reason);
+
+  // A new name then a rename: a reader never sees half a module.
+  std::string temporary = o.output + ".part";
+  FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (!f) return Failed(o.output, "write", std::strerror(errno));
+  bool ok = std::fwrite(module.bytes.data(), 1, module.bytes.size(), f) == module.bytes.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok || std::rename(temporary.c_str(), o.output.c_str()) != 0) {
+    std::string why = std::strerror(errno);
+    std::remove(temporary.c_str());
+    return Failed(o.output, "write", why);
+  }
+  return 0;
+}
+
+}  // namespace
+
+ZSF_TOOL_COMMAND(synth) {
+  auto options = std::make_shared<SynthOptions>();
+  CLI::App* cmd = app.add_subcommand("synth", "Write a module made by the built-in synthesiser");
+  cmd->add_option("tune", options->what, "demo, basic, instruments (IT) or multisample (XM)")->required();
+  cmd->add_option("-o,--output", options->output, "Module to write (its extension picks the format)")
+      ->required();
+  cmd->callback([options, &exitCode] { exitCode = Synth(*options); });
+}

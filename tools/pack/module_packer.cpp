@@ -1,0 +1,509 @@
+#include "tools/pack/module_packer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+
+#include "container/file_kind.h"
+#include "container/zsf_writer.h"
+#include "samples/zsp_writer.h"
+#include "tools/modules/module_layout.h"
+#include "ui/tags.h"
+
+namespace zsfpack {
+namespace {
+
+// Song and pack version gates the packer has to respect (the readers' own gates).
+struct Version {
+  uint8_t major, minor;
+};
+constexpr bool AtLeast(uint8_t major, uint8_t minor, Version gate) {
+  return major > gate.major || (major == gate.major && minor >= gate.minor);
+}
+constexpr Version kSongExtensionFrom{1, 11};   // module extension in the header
+constexpr Version kSongOffsetsFrom{1, 12};     // sample offsets: songs that rebuild
+constexpr Version kSongBodyV2From{2, 0};
+constexpr Version kSongHighest{2, 2};
+constexpr Version kPackScrambleFrom{1, 23};
+constexpr Version kPackWidthFrom{1, 26};       // entries record 8 or 16 bit
+constexpr Version kPackCodedFrom{1, 28};
+constexpr Version kPackHighest{2, 3};
+
+constexpr size_t kPackNameLength = 26;
+// A song's wanted list is counted in 16 bits.
+constexpr size_t kMostEntriesPerSong = 65535;
+
+const char* const kModuleExtensions[] = {".IT", ".XM", ".S3M", ".MOD"};
+
+bool Fail(PackError* error, const std::string& path, const std::string& step,
+          const std::string& reason) {
+  if (error) *error = PackError{path, step, reason};
+  return false;
+}
+
+std::string VersionText(uint8_t major, uint8_t minor) {
+  return std::to_string(major) + "." + std::to_string(minor);
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Inverses of the rebuild's conversions: what the pack must hold so that the
+// rebuild gives back the module's stored bytes. An odd last byte of a 16-bit
+// sample belongs to no word; the rebuild copies it, and so do these.
+void DeltaDecode(std::vector<uint8_t>* data, bool sixteenBit) {
+  std::vector<uint8_t>& d = *data;
+  if (!sixteenBit) {
+    uint8_t value = 0;
+    for (uint8_t& b : d) b = value = static_cast<uint8_t>(value + b);
+    return;
+  }
+  uint16_t value = 0;
+  for (size_t i = 0; i + 1 < d.size(); i += 2) {
+    value = static_cast<uint16_t>(value + (d[i] | d[i + 1] << 8));
+    d[i] = static_cast<uint8_t>(value);
+    d[i + 1] = static_cast<uint8_t>(value >> 8);
+  }
+}
+
+void FlipSign(std::vector<uint8_t>* data, bool sixteenBit) {
+  std::vector<uint8_t>& d = *data;
+  if (!sixteenBit) {
+    for (uint8_t& b : d) b ^= 0x80;
+    return;
+  }
+  for (size_t i = 1; i < d.size(); i += 2) d[i] ^= 0x80;
+}
+
+// Module texts become tag values: no line ends or other control characters, no
+// padding at either end.
+std::string TagValue(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\0') break;
+    out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  }
+  size_t first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  size_t last = out.find_last_not_of(' ');
+  return out.substr(first, last - first + 1);
+}
+
+// One pack entry and what may be done with it.
+struct Entry {
+  std::vector<uint8_t> data;
+  uint8_t bits = 8;
+  bool codable = true;  // the bytes are audio that Vorbis may code
+};
+
+class EntryTable {
+ public:
+  // The index of the entry holding exactly DATA at BITS, adding it when new.
+  uint32_t Add(std::vector<uint8_t>&& data, uint8_t bits, bool codable) {
+    std::string_view key(reinterpret_cast<const char*>(data.data()), data.size());
+    size_t hash = std::hash<std::string_view>()(key) ^ bits;
+    auto range = index_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+      Entry& e = entries_[it->second];
+      if (e.bits == bits && e.data == data) {
+        e.codable = e.codable && codable;
+        return it->second;
+      }
+    }
+    uint32_t at = static_cast<uint32_t>(entries_.size());
+    entries_.push_back(Entry{std::move(data), bits, codable});
+    index_.emplace(hash, at);
+    return at;
+  }
+  const std::vector<Entry>& entries() const { return entries_; }
+
+ private:
+  std::vector<Entry> entries_;
+  std::unordered_multimap<size_t, uint32_t> index_;
+};
+
+struct CutSample {
+  uint32_t entry;
+  uint32_t size;
+  uint32_t offset;
+};
+
+// Reads one module, adds its samples to TABLE and builds its song.
+bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
+             PackedSong* song, PackError* error) {
+  const std::string& path = input.path;
+  uint32_t kind = FileKindFromName(BaseName(path).c_str());
+  if (kind > kFileKindMod) {
+    return Fail(error, path, "check", "not a module: the name must end in .it, .xm, .s3m or .mod");
+  }
+  if (kind != kFileKindIt && !AtLeast(o.songMajor, o.songMinor, kSongExtensionFrom)) {
+    return Fail(error, path, "check",
+                "song version " + VersionText(o.songMajor, o.songMinor) +
+                    " holds only Impulse Tracker modules (other kinds need 1.11 or later)");
+  }
+
+  std::string reason;
+  std::vector<uint8_t> module;
+  if (kind == kFileKindIt) {
+    // Songs store plain PCM; the engine must not meet compressed blocks in a pack.
+    if (!zsfmod::StoreItSamplesAsPlainPcm(input.bytes, &module, &reason)) {
+      return Fail(error, path, "read", reason);
+    }
+  } else {
+    module = input.bytes;
+  }
+  zsfmod::ModuleLayout layout;
+  if (!zsfmod::ReadModuleLayout(module, kind, &layout, &reason)) return Fail(error, path, "read", reason);
+
+  const bool packHasWidth = AtLeast(o.packMajor, o.packMinor, kPackWidthFrom);
+  std::vector<SampleSpan> spans;
+  std::vector<CutSample> cut;
+  for (const zsfmod::SampleLayout& s : layout.samples) {
+    const std::string which = "sample " + std::to_string(s.index + 1);
+    if (s.bytes == 0) continue;
+    if (static_cast<uint64_t>(s.offset) + s.bytes > module.size()) {
+      return Fail(error, path, "read", which + ": data extends past the end of the file");
+    }
+    const bool sixteen = s.bits == 16;
+    std::vector<uint8_t> data(module.begin() + s.offset, module.begin() + s.offset + s.bytes);
+    bool codable = true;
+    switch (kind) {
+      case kFileKindIt:
+        if (s.encoding != zsfmod::SampleLayout::kSigned) {
+          return Fail(error, path, "read", which + ": still not plain signed PCM after the rewrite");
+        }
+        break;
+      case kFileKindMod:
+        break;
+      case kFileKindXm:
+        DeltaDecode(&data, sixteen);
+        break;
+      case kFileKindS3m:
+        // The rebuild always stores S3M samples unsigned. A module that declares
+        // signed samples still comes back byte for byte from the flipped bytes,
+        // but those are no audio that a lossy coder could keep.
+        FlipSign(&data, sixteen);
+        codable = s.encoding == zsfmod::SampleLayout::kUnsigned;
+        break;
+    }
+    if (sixteen && (kind == kFileKindXm || kind == kFileKindS3m) && !packHasWidth) {
+      return Fail(error, path, "check",
+                  which + " is 16-bit, but pack version " + VersionText(o.packMajor, o.packMinor) +
+                      " records no sample width (16-bit XM and S3M samples need 1.26 or later)");
+    }
+    if (sixteen && data.size() % 2) codable = false;
+    uint32_t entry = table->Add(std::move(data), s.bits, codable);
+    spans.push_back(SampleSpan{s.offset, s.bytes});
+    cut.push_back(CutSample{entry, s.bytes, 0});
+  }
+
+  ZsfSong z;
+  z.major = o.songMajor;
+  z.minor = o.songMinor;
+  z.packName = o.packName;
+  z.moduleExtension = kModuleExtensions[kind];
+  std::vector<uint32_t> offsets;
+  if (!CutModuleImage(module, spans, &z.structure, &offsets, &reason)) {
+    return Fail(error, path, "cut", reason);
+  }
+  const bool hasOffsets = AtLeast(o.songMajor, o.songMinor, kSongOffsetsFrom);
+  if (o.songMajor >= kSongBodyV2From.major) {
+    // One source per distinct entry: samples that share bytes share a source.
+    std::unordered_map<uint32_t, uint32_t> sourceOf;
+    for (size_t i = 0; i < cut.size(); ++i) {
+      auto found = sourceOf.find(cut[i].entry);
+      uint32_t source;
+      if (found != sourceOf.end()) {
+        source = found->second;
+      } else {
+        source = static_cast<uint32_t>(z.sources.size());
+        sourceOf.emplace(cut[i].entry, source);
+        z.sources.push_back(ZsfV2Source{cut[i].entry});
+      }
+      z.v2Samples.push_back(ZsfV2Sample{source, cut[i].size, offsets[i]});
+    }
+    if (z.sources.size() > kMostEntriesPerSong) {
+      return Fail(error, path, "check", "more than 65535 distinct samples");
+    }
+  } else {
+    if (cut.size() > kMostEntriesPerSong) return Fail(error, path, "check", "more than 65535 samples");
+    for (size_t i = 0; i < cut.size(); ++i) {
+      ZsfV1Sample v1;
+      v1.entry = cut[i].entry;
+      v1.size = cut[i].size;
+      v1.offset = hasOffsets ? offsets[i] : 0;
+      z.samples.push_back(v1);
+    }
+  }
+
+  // Tags: what the module names, then the caller's, replacing by name.
+  std::vector<std::pair<std::string, std::string>> tags;
+  if (!TagValue(layout.title).empty()) tags.emplace_back("title", TagValue(layout.title));
+  if (!TagValue(layout.artist).empty()) tags.emplace_back("artist", TagValue(layout.artist));
+  for (const auto& tag : o.tags) {
+    bool replaced = false;
+    for (auto& have : tags) {
+      if (EqualsIgnoringAsciiCase(have.first.c_str(), tag.first.c_str())) {
+        have.second = tag.second;
+        replaced = true;
+      }
+    }
+    if (!replaced) tags.push_back(tag);
+  }
+  std::vector<const char*> names, values;
+  for (const auto& tag : tags) {
+    names.push_back(tag.first.c_str());
+    values.push_back(tag.second.c_str());
+  }
+  size_t textLength = 0;
+  char* text = SerializeTags(names.data(), values.data(), static_cast<int32_t>(tags.size()), &textLength);
+  if (!text) return Fail(error, path, "tags", "out of memory");
+  z.tagText.assign(text, textLength);
+  std::free(text);
+
+  if (!WriteZsf(z, &song->bytes, &reason)) return Fail(error, path, "write song", reason);
+
+  std::string stem = BaseName(path);
+  stem = stem.substr(0, stem.find_last_of('.'));
+  song->source = path;
+  song->fileName = stem + (o.tune ? ".ztf" : ".zsf");
+  song->module = std::move(module);
+  song->moduleKind = kind;
+  song->sampleCount = static_cast<uint32_t>(cut.size());
+  song->tagText = z.tagText;
+  return true;
+}
+
+bool CheckOptions(const PackOptions& o, PackError* error) {
+  const std::string pack = o.packName.empty() ? "pack" : o.packName;
+  if (!SongVersionAccepted(o.songMajor, o.songMinor)) {
+    return Fail(error, "--version", "check",
+                VersionText(o.songMajor, o.songMinor) + " is no song version (0.x, 1.x, 2.0 to 2.2)");
+  }
+  if (!PackVersionAccepted(o.packMajor, o.packMinor)) {
+    return Fail(error, "--pack-version", "check",
+                VersionText(o.packMajor, o.packMinor) + " is no pack version (0.x, 1.x, 2.0 to 2.3)");
+  }
+  if (o.packName.empty() || o.packName.find('/') != std::string::npos) {
+    return Fail(error, pack, "check", "the pack needs a file name without a folder");
+  }
+  if (o.packName.size() > kPackNameLength) {
+    return Fail(error, pack, "check", "the pack's file name is longer than the 26 characters a song can name");
+  }
+  if (o.vorbis && !AtLeast(o.packMajor, o.packMinor, kPackCodedFrom)) {
+    return Fail(error, pack, "check", "Vorbis-coded entries need pack version 1.28 or later");
+  }
+  if (o.vorbis && !(o.vorbisQuality >= -0.1f && o.vorbisQuality <= 1.0f)) {
+    return Fail(error, "--vorbis", "check", "the quality must lie between -0.1 and 1.0");
+  }
+  if (!o.password.empty()) {
+    if (!AtLeast(o.packMajor, o.packMinor, kPackScrambleFrom)) {
+      return Fail(error, pack, "check", "scrambled packs need pack version 1.23 or later");
+    }
+    if (ZspKeyFromPassword(o.password) == 0) {
+      return Fail(error, "--password", "check",
+                  "this password gives the scrambling key 0, which would leave the samples "
+                  "readable without it; choose another");
+    }
+  }
+  for (const auto& tag : o.tags) {
+    if (tag.first.empty() || tag.first.find_first_of("=\n") != std::string::npos) {
+      return Fail(error, "--tag", "check", "\"" + tag.first + "\" is no tag name");
+    }
+    if (tag.second.find('\n') != std::string::npos) {
+      return Fail(error, "--tag", "check", "the value of " + tag.first + " holds a line end");
+    }
+  }
+  return true;
+}
+
+// Writes DATA to a new temporary file beside PATH, synced; its name in TEMPORARY.
+bool WriteTemporary(const std::string& path, const std::vector<uint8_t>& data,
+                    std::string* temporary, std::string* reason) {
+  *temporary = path + ".XXXXXX";
+  int fd = mkstemp(&(*temporary)[0]);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    temporary->clear();
+    return false;
+  }
+  bool ok = true;
+  for (size_t done = 0; ok && done < data.size();) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<size_t>(n);
+  }
+  if (ok) ok = fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+  if (!ok) *reason = std::strerror(errno ? errno : EIO);
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    *reason = std::strerror(errno);
+  }
+  if (!ok) {
+    unlink(temporary->c_str());
+    temporary->clear();
+  }
+  return ok;
+}
+
+bool MakeFolders(const std::string& folder, std::string* reason) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    *reason = "exists and is not a folder";
+    return false;
+  }
+  std::string parent = Folder(folder);
+  if (parent != folder && parent != "." && parent != "/" && !MakeFolders(parent, reason)) return false;
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor) {
+  size_t dot = text.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) return false;
+  auto number = [](const std::string& digits, uint8_t* out) {
+    if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    int value = std::atoi(digits.c_str());
+    if (value > 255) return false;
+    *out = static_cast<uint8_t>(value);
+    return true;
+  };
+  return number(text.substr(0, dot), major) && number(text.substr(dot + 1), minor);
+}
+
+bool SongVersionAccepted(uint8_t major, uint8_t minor) {
+  return major < kSongHighest.major || (major == kSongHighest.major && minor <= kSongHighest.minor);
+}
+
+bool PackVersionAccepted(uint8_t major, uint8_t minor) {
+  return major < kPackHighest.major || (major == kPackHighest.major && minor <= kPackHighest.minor);
+}
+
+bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& o, PackResult* result,
+                 PackError* error) {
+  *result = PackResult();
+  if (!CheckOptions(o, error)) return false;
+  if (modules.empty()) return Fail(error, "pack", "check", "no modules given");
+
+  EntryTable table;
+  for (const ModuleInput& input : modules) {
+    PackedSong song;
+    if (!PackOne(input, o, &table, &song, error)) return false;
+    for (const PackedSong& other : result->songs) {
+      if (other.fileName == song.fileName) {
+        return Fail(error, input.path, "check",
+                    "its song would be " + song.fileName + ", as that of " + other.source);
+      }
+    }
+    result->sampleCount += song.sampleCount;
+    result->songs.push_back(std::move(song));
+  }
+
+  ZspWriteOptions w;
+  w.major = o.packMajor;
+  w.minor = o.packMinor;
+  w.compress = o.compress;
+  w.smallest = false;
+  w.scrambleKey = o.password.empty() ? 0 : ZspKeyFromPassword(o.password);
+  w.vorbisQuality = o.vorbisQuality;
+  std::vector<ZspEntry> entries;
+  entries.reserve(table.entries().size());
+  for (const Entry& e : table.entries()) {
+    ZspEntry z;
+    z.kind = o.vorbis && e.codable ? ZspEntry::Kind::Coded : ZspEntry::Kind::Pcm;
+    z.pcm = e.data;
+    z.bits = e.bits;
+    // Stereo IT samples lie planar; coded as one channel, the decoder gives them
+    // back in the same order.
+    z.channels = 1;
+    result->rawSampleBytes += e.data.size();
+    entries.push_back(std::move(z));
+  }
+  std::string reason;
+  if (!WriteZsp(entries, w, &result->pack, &reason)) return Fail(error, o.packName, "write pack", reason);
+  result->entryCount = static_cast<uint32_t>(entries.size());
+  return true;
+}
+
+bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& options,
+                     PackResult* result, PackError* error) {
+  std::vector<ModuleInput> modules;
+  for (const std::string& path : paths) {
+    ModuleInput input;
+    input.path = path;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return Fail(error, path, "open", std::strerror(errno));
+    bool ok = true;
+    uint8_t buffer[65536];
+    for (;;) {
+      size_t n = std::fread(buffer, 1, sizeof buffer, f);
+      input.bytes.insert(input.bytes.end(), buffer, buffer + n);
+      if (n < sizeof buffer) {
+        ok = !std::ferror(f);
+        break;
+      }
+    }
+    std::fclose(f);
+    if (!ok) return Fail(error, path, "read", "the file could not be read");
+    modules.push_back(std::move(input));
+  }
+  return PackModules(modules, options, result, error);
+}
+
+bool WritePackResult(const PackResult& result, const std::string& outDir, const std::string& packPath,
+                     PackError* error) {
+  std::string reason;
+  if (!MakeFolders(outDir, &reason)) return Fail(error, outDir, "make folder", reason);
+
+  // Every file first goes to a temporary name; only when all are written are they
+  // renamed, so a failure leaves no song without its pack.
+  std::vector<std::pair<std::string, std::string>> written;  // temporary, target
+  auto abandon = [&written] {
+    for (const auto& w : written) unlink(w.first.c_str());
+  };
+  auto stage = [&](const std::string& target, const std::vector<uint8_t>& data) {
+    std::string temporary;
+    if (!WriteTemporary(target, data, &temporary, &reason)) {
+      abandon();
+      return Fail(error, target, "write", reason);
+    }
+    written.emplace_back(temporary, target);
+    return true;
+  };
+  if (!stage(packPath, result.pack)) return false;
+  for (const PackedSong& song : result.songs) {
+    if (!stage(outDir + "/" + song.fileName, song.bytes)) return false;
+  }
+  for (size_t i = 0; i < written.size(); ++i) {
+    if (std::rename(written[i].first.c_str(), written[i].second.c_str()) != 0) {
+      reason = std::strerror(errno);
+      for (size_t j = i; j < written.size(); ++j) unlink(written[j].first.c_str());
+      return Fail(error, written[i].second, "write", reason);
+    }
+  }
+  return true;
+}
+
+}  // namespace zsfpack
