@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/tags.h"
@@ -76,38 +77,37 @@ void Finish(const std::string& templateText, std::vector<Placeholder>& placehold
 
 char* ReplaceAllWithin(char* text, const char* pattern, const char* replacement, size_t limit) {
   if (!text || !pattern || !*pattern || !replacement) return text;
-  const size_t patternLength = std::strlen(pattern);
-  const size_t replacementLength = std::strlen(replacement);
-  const size_t length = std::strlen(text);
   // One pass into a new buffer: scanning on in the old text right after each match
-  // is scanning on right after the inserted replacement.
+  // is scanning on right after the inserted replacement. Searches use known
+  // lengths, so a long text with many matches stays linear.
+  const std::string_view source(text), key(pattern), value(replacement);
   size_t newLength = 0;
   bool found = false;
-  const char* from = text;
-  for (const char* hit; newLength <= limit && (hit = std::strstr(from, pattern));
-       from = hit + patternLength) {
-    newLength += static_cast<size_t>(hit - from) + replacementLength;
+  size_t from = 0;
+  for (size_t hit; newLength <= limit && (hit = source.find(key, from)) != std::string_view::npos;
+       from = hit + key.size()) {
+    newLength += (hit - from) + value.size();
     found = true;
   }
-  if (!found && length <= limit) return text;
-  if (newLength <= limit) newLength += std::strlen(from);
+  if (!found && source.size() <= limit) return text;
+  if (newLength <= limit) newLength += source.size() - from;
   if (newLength > limit) newLength = limit;
 
   char* out = static_cast<char*>(std::malloc(newLength + 1));
   if (!out) return text;
   size_t used = 0;
-  auto append = [&](const char* bytes, size_t n) {
-    if (n > newLength - used) n = newLength - used;
-    std::memcpy(out + used, bytes, n);
+  auto append = [&](std::string_view piece) {
+    size_t n = piece.size() < newLength - used ? piece.size() : newLength - used;
+    std::memcpy(out + used, piece.data(), n);
     used += n;
   };
-  from = text;
-  for (const char* hit; used < newLength && (hit = std::strstr(from, pattern));
-       from = hit + patternLength) {
-    append(from, static_cast<size_t>(hit - from));
-    append(replacement, replacementLength);
+  from = 0;
+  for (size_t hit; used < newLength && (hit = source.find(key, from)) != std::string_view::npos;
+       from = hit + key.size()) {
+    append(source.substr(from, hit - from));
+    append(value);
   }
-  append(from, std::strlen(from));
+  if (from < source.size()) append(source.substr(from));
   out[used] = '\0';
   std::free(text);
   return out;
