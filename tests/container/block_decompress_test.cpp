@@ -57,7 +57,7 @@ TEST_P(BlockDecompressBoth, ExactLengthRoundTrips) {
     uint32_t outLen = 0;
     ASSERT_EQ(BlockDecompress(block.data(), block.size(), n, &out, &outLen), kBlockOk) << n;
     ASSERT_EQ(outLen, n);
-    EXPECT_EQ(std::memcmp(out, plain.data(), n), 0);
+    if (n) EXPECT_EQ(std::memcmp(out, plain.data(), n), 0);
     std::free(out);
   }
 }
