@@ -73,4 +73,9 @@ if(ZSF_SANITIZE MATCHES "undefined")
 endif()
 set_target_properties(zsf_dumb PROPERTIES POSITION_INDEPENDENT_CODE ON
   C_VISIBILITY_PRESET hidden C_STANDARD 99 C_EXTENSIONS ON)
+# Fuzz builds: the engine's code carries coverage counters, so that libFuzzer sees
+# which paths through the readers and the renderer an input reaches.
+if(ZSF_BUILD_FUZZ)
+  target_compile_options(zsf_dumb PRIVATE -fsanitize=fuzzer-no-link)
+endif()
 target_link_libraries(zsf_dumb PUBLIC m)

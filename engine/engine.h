@@ -14,7 +14,8 @@ using EngineRenderHook = void (*)(void* data, int32_t** samples, int channels, l
 // DATA (read in place, not kept). Also computes the length with jump-to-order ignored.
 // Null when the kind is above 3 or the engine refuses the image.
 DUH* EngineReadModule(uint32_t moduleKind, const uint8_t* data, uint32_t size);
-// Length in 1/65536 s; 0 for no module.
+// Length in 1/65536 s; 0 for no module, and 0 (unknown) for a song whose length
+// computation ran past two hours of music (such a song still plays).
 int32_t EngineGetLength(DUH* module);
 void EngineUnload(DUH* module);
 
