@@ -89,6 +89,11 @@ std::string AudioOutput::error() const {
   return error_;
 }
 
+void AudioOutput::ClearError() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  error_.clear();
+}
+
 bool AudioOutput::IsOpen() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return device_ != nullptr;

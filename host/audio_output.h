@@ -24,8 +24,9 @@ class AudioOutput : public OutputDevice {
 
   // Whether the driver can be opened at all; WHY says why not.
   static bool Probe(std::string* why, const std::string& driver = {});
-  // Why the last Open failed.
+  // Why the last Open failed, until ClearError.
   std::string error() const;
+  void ClearError();
   bool IsOpen() const;
 
   int Open(int sampleRate, int channels, int bits, int bufferMs, int prebufferMs) override;

@@ -50,6 +50,9 @@ WavOutput::~WavOutput() {
 void WavOutput::SetPath(std::string path) {
   std::lock_guard<std::mutex> lock(mutex_);
   path_ = std::move(path);
+  // A new file: an earlier one's failure says nothing about it.
+  ok_ = true;
+  error_.clear();
 }
 
 bool WavOutput::ok() const {

@@ -24,7 +24,7 @@ class WavOutput : public OutputDevice {
   explicit WavOutput(std::string path = {});
   ~WavOutput() override;  // discards a file still open
 
-  // The file the next Open writes.
+  // The file the next Open writes; clears the last file's failure.
   void SetPath(std::string path);
   const std::string& path() const { return path_; }
   // Whether the last file was completed; the reason when it was not.

@@ -197,6 +197,7 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
     wav_.SetPath(wavPath);
     plugin_.SetOutput(OutputBridge::Attach(&wav_, &plugin_.window()));
   } else {
+    audio_.ClearError();
     plugin_.SetOutput(OutputBridge::Attach(&audio_, &plugin_.window()));
   }
   if (!options_.quiet) {

@@ -203,4 +203,12 @@ TEST_F(ZsfplayPlayback, CollectionTracksPlayLikeSongs) {
   EXPECT_FALSE(zsftest::FileExists(dir_.file("tracks/set-3.wav")));
 }
 
+TEST_F(ZsfplayPlayback, AWavFileThatCannotBeWrittenIsTheReasonGiven) {
+  const std::string out = dir_.file("no/such/folder/out.wav");
+  ProcessResult r = Zsfplay({"-q", "-o", out, "first.zsf"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("first.zsf: " + out + ": cannot create: No such file"), std::string::npos)
+      << r.err;
+}
+
 }  // namespace
