@@ -397,30 +397,42 @@ RegistryKey* RegistryStore::CreateKey(const std::string& subPath) {
 }
 
 bool RegistryStore::Save() {
-  std::string folder = FolderOf(path_);
+  // A store kept behind a symbolic link (a dotfiles folder) is replaced where the link
+  // points, so the link survives.
+  std::string target = path_;
+  if (char* real = realpath(path_.c_str(), nullptr)) {
+    struct stat link;
+    if (lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) target = real;
+    std::free(real);
+  }
+  return SaveTo(target);
+}
+
+bool RegistryStore::SaveTo(const std::string& file) {
+  std::string folder = FolderOf(file);
   if (!MakeFolders(folder)) return false;
 
   if (!readable_ && fileExisted_) {
     // Keep what we could not read for its owner to look at; never overwrite it.
-    std::string aside = path_ + ".bad";
+    std::string aside = file + ".bad";
     struct stat st;
     for (int n = 2; lstat(aside.c_str(), &st) == 0 && n < 1000; ++n)
-      aside = path_ + ".bad." + std::to_string(n);
-    if (std::rename(path_.c_str(), aside.c_str()) != 0) return false;
+      aside = file + ".bad." + std::to_string(n);
+    if (std::rename(file.c_str(), aside.c_str()) != 0) return false;
     readable_ = true;
     fileExisted_ = false;
   }
 
-  std::string temp = path_ + ".XXXXXX";
+  std::string temp = file + ".XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   int fd = mkstemp(name.data());
   if (fd < 0) return false;
   struct stat old;
-  mode_t mode = stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  mode_t mode = stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, FormatRegistryText(doc_)) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(name.data(), path_.c_str()) != 0) {
+  if (!ok || std::rename(name.data(), file.c_str()) != 0) {
     unlink(name.data());
     return false;
   }

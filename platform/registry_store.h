@@ -71,6 +71,8 @@ class RegistryStore {
   bool Save();
 
  private:
+  bool SaveTo(const std::string& path);
+
   std::string path_;
   RegistryDocument doc_;
   bool readable_ = true;

@@ -3,6 +3,8 @@
 #include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -147,6 +149,29 @@ TEST(RegistryStoreFile, KeysAreCreatedOnceAndFoundIgnoringCase) {
   EXPECT_TRUE(back->ReadString("name", &s));
   EXPECT_EQ(s, "v");
   EXPECT_EQ(back->path, "HKEY_LOCAL_MACHINE\\Software\\A");
+}
+
+TEST(RegistryStoreFile, SaveThroughASymbolicLinkKeepsTheLink) {
+  zsftest::TempDir dir;
+  std::string real = dir.file("real.reg");
+  std::string link = dir.file("link.reg");
+  zsftest::WriteFile(real, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\X]\n"
+                           "\"Keep\"=dword:00000007\n");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  RegistryStore store(link);
+  ASSERT_TRUE(store.Readable());
+  store.CreateKey("X")->WriteDword("New", 1);
+  ASSERT_TRUE(store.Save());
+  struct stat st;
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  RegistryStore reread(real);
+  uint32_t v = 0;
+  ASSERT_NE(reread.OpenKey("X"), nullptr);
+  EXPECT_TRUE(reread.OpenKey("X")->ReadDword("Keep", &v));
+  EXPECT_EQ(v, 7u);
+  EXPECT_TRUE(reread.OpenKey("X")->ReadDword("New", &v));
+  EXPECT_EQ(v, 1u);
 }
 
 }  // namespace
