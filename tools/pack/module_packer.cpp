@@ -428,20 +428,35 @@ bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& o, 
   w.smallest = false;
   w.scrambleKey = o.password.empty() ? 0 : ZspKeyFromPassword(o.password);
   w.vorbisQuality = o.vorbisQuality;
+  std::string reason;
   std::vector<ZspEntry> entries;
   entries.reserve(table.entries().size());
   for (const Entry& e : table.entries()) {
     ZspEntry z;
-    z.kind = o.vorbis && e.codable ? ZspEntry::Kind::Coded : ZspEntry::Kind::Pcm;
+    z.kind = ZspEntry::Kind::Pcm;
     z.pcm = e.data;
     z.bits = e.bits;
     // Stereo IT samples lie planar; coded as one channel, the decoder gives them
     // back in the same order.
     z.channels = 1;
+    if (o.vorbis && e.codable) {
+      // A short sample costs more as a Vorbis stream (its headers alone take some
+      // kilobytes) than as PCM: such entries stay raw.
+      std::vector<uint8_t> ogg;
+      if (!EncodeVorbis(e.data, e.bits, 1, o.vorbisQuality, static_cast<int>(entries.size()) + 1, &ogg,
+                        &reason)) {
+        return Fail(error, o.packName, "code samples", reason);
+      }
+      if (ogg.size() < e.data.size()) {
+        z.kind = ZspEntry::Kind::Coded;
+        z.ogg = std::move(ogg);
+        z.decodedLength = static_cast<uint32_t>(e.data.size());
+        ++result->codedEntries;
+      }
+    }
     result->rawSampleBytes += e.data.size();
     entries.push_back(std::move(z));
   }
-  std::string reason;
   if (!WriteZsp(entries, w, &result->pack, &reason)) return Fail(error, o.packName, "write pack", reason);
   result->entryCount = static_cast<uint32_t>(entries.size());
   return true;
@@ -484,6 +499,12 @@ bool WritePackResult(const PackResult& result, const std::string& outDir, const 
     for (const auto& w : written) unlink(w.first.c_str());
   };
   auto stage = [&](const std::string& target, const std::vector<uint8_t>& data) {
+    // A rename over a folder would fail only after others were renamed: refuse now.
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      abandon();
+      return Fail(error, target, "write", "is there and is not a file");
+    }
     std::string temporary;
     if (!WriteTemporary(target, data, &temporary, &reason)) {
       abandon();

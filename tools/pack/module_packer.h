@@ -58,6 +58,7 @@ struct PackResult {
   std::vector<uint8_t> pack;      // the pack file
   uint32_t entryCount = 0;        // entries in the pack
   uint32_t sampleCount = 0;       // samples over all songs (>= entryCount)
+  uint32_t codedEntries = 0;      // entries stored Vorbis-coded
   uint64_t rawSampleBytes = 0;    // bytes of PCM the entries hold before compression/coding
 };
 
