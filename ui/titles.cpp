@@ -16,8 +16,8 @@ namespace {
 constexpr size_t kTemplateBufferSize = 100;
 // Values may hold later placeholders' patterns, so each turn can multiply the
 // working text; tags from a crafted file would otherwise grow it without bound.
-// Ordinary titles (at most 33 placeholders of 99 characters) stay far below.
-constexpr size_t kWorkingTextLimit = 64 * 1024;
+// Ordinary titles (at most 33 placeholders of 99 characters, 3.3 KB) stay below.
+constexpr size_t kWorkingTextLimit = 8 * 1024;
 
 struct Placeholder {
   std::string name;  // as written in the template
