@@ -7,3 +7,9 @@ if(ZSF_SANITIZE)
   add_link_options(-fsanitize=${ZSF_SANITIZE})
   message(STATUS "in_zsf: sanitizers ${ZSF_SANITIZE}")
 endif()
+
+# Fuzz builds: coverage for every library too, so the fuzzers are guided through
+# our readers and the engine, not only through their harness files.
+if(ZSF_BUILD_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
