@@ -41,7 +41,9 @@ struct SampleSpec {
   double amplitude = 0.7;   // 0..1 of full scale
   double decay = 0.0;       // 0 keeps the level; d makes it fall to exp(-d) at the end
   uint8_t bits = 8;         // 8 or 16 (MOD: 8 only)
-  uint8_t channels = 1;     // 2 for IT stereo samples (IT only)
+  uint8_t channels = 1;     // 2: stereo (IT, S3M), stored planar, length = frames
+                            // per channel. The engine (0.9.3) counts an IT stereo
+                            // length as both channels' points and reads only half.
   bool loop = false;
   bool pingPong = false;
   uint32_t loopStart = 0;   // frames
@@ -171,16 +173,19 @@ bool WriteModule(const ModuleSpec& spec, uint32_t kind, ModuleFile* out, std::st
 // builder below starts from.
 ModuleSpec BasicSpec(uint32_t kind, int sampleCount = 2, int orderCount = 2);
 
-// An IT (sample mode) of ORDER_COUNT orders whose last order's pattern ends with
-// B00, so the song loops back to the start instead of ending.
+// An IT (sample mode, BasicSpec) of ORDER_COUNT orders of 3.84 s whose last
+// order's pattern ends with B00 (row 63, channel 1), so the song loops back to the
+// start instead of ending: one pass lasts ORDER_COUNT x 3.84 s.
 std::vector<uint8_t> MakeItWithLoopJump(int orderCount = 3);
 
-// An IT of ORDER_COUNT (>= 3) orders whose first order holds a B jumping forward
-// to the last order, skipping the ones between (played once, they never sound).
+// An IT (BasicSpec) of ORDER_COUNT (>= 3) orders of 3.84 s whose first order ends
+// with a B (row 63, channel 1) jumping forward to the last order: 7.68 s when the
+// jump is taken, ORDER_COUNT x 3.84 s when it is ignored.
 std::vector<uint8_t> MakeItWithForwardJump(int orderCount = 4);
 
-// An XM whose first pattern sets speed zero (F00) at row ROW of channel 0; the
-// rows before it play at speed 6, tempo 125 (each row 0.12 s).
+// An XM (BasicSpec, 2 orders) whose first pattern sets speed zero (F00) at row ROW
+// of channel 0; the rows before it play at speed 6, tempo 125 (each row 0.12 s),
+// so the song stops after ROW x 0.12 s.
 std::vector<uint8_t> MakeXmWithSpeedZero(int row = 8);
 
 // An IT in instrument mode, two instruments of three samples each: signed and
