@@ -1,0 +1,126 @@
+// Titles and lengths through the record's GetFileInfo, with the settings taken from
+// the store before Init: the templates' placeholder rules, a title cut to the host's
+// buffer, LoadLen computing a length, and a null or empty name meaning the song that
+// was last started.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "playback_fixtures.h"
+
+namespace {
+
+using namespace zsftest;
+
+class FileInfo : public ::testing::Test {
+ protected:
+  void Start(const StoredSettings& settings) {
+    ASSERT_TRUE(host_.ok()) << host_.error();
+    WriteSettings(host_.registryPath(), settings);
+    host_.Init();
+    SongOptions tagged;
+    tagged.tags = {{"title", "Tune"}, {"artist", "Maker"}};
+    song_ = MakeTestSong(dir_, "song", 2, tagged);
+  }
+  std::string Title(const char* name, int* length = nullptr) {
+    char title[512];
+    std::memset(title, 'x', sizeof title);
+    host_.record()->GetFileInfo(name, title, length);
+    return std::string(title, strnlen(title, sizeof title));
+  }
+  int Length(const char* name) {
+    int length = 12345;
+    host_.record()->GetFileInfo(name, nullptr, &length);
+    return length;
+  }
+  TempDir dir_;
+  TestHost host_;
+  MadeSong song_;
+};
+
+TEST_F(FileInfo, PlaceholdersInAnyCaseFindTheirTags) {
+  StoredSettings s;
+  s.titleOutput = "%Title% - %ARTIST%";
+  Start(s);
+  EXPECT_EQ(Title(song_.path.c_str()), "Tune - Maker");
+}
+
+TEST_F(FileInfo, DefaultTemplateWithMissingTags) {
+  Start(StoredSettings{});
+  SongOptions untagged;
+  untagged.tags = {{"artist", ""}};
+  zsfsynth::ModuleSpec spec = zsfsynth::BasicSpec(0, 2, 1);
+  spec.title.clear();
+  MadeSong bare = MakeSongFromSpec(dir_, "bare", spec);
+  ASSERT_TRUE(bare.ok) << bare.error;
+  EXPECT_EQ(Title(bare.path.c_str()), "Unknown title (Unknown artist)");
+  EXPECT_EQ(Title(song_.path.c_str()), "Tune (Maker)");
+}
+
+TEST_F(FileInfo, APercentSignWithoutItsPairTakesTheTextBetween) {
+  StoredSettings s;
+  s.titleOutput = "50% %title%";
+  Start(s);
+  EXPECT_EQ(Title(song_.path.c_str()), "50Unknown  title%");
+}
+
+TEST_F(FileInfo, AnEmptyPlaceholderIsUnknown) {
+  StoredSettings s;
+  s.titleOutput = "a%%b";
+  Start(s);
+  EXPECT_EQ(Title(song_.path.c_str()), "aUnknown b");
+}
+
+TEST_F(FileInfo, ATitleLongerThanTheHostsBufferIsCut) {
+  StoredSettings s;
+  s.titleOutput.clear();
+  for (int i = 0; i < 33; ++i) s.titleOutput += "%t%";  // 99 characters
+  ASSERT_TRUE(host_.ok());
+  WriteSettings(host_.registryPath(), s);
+  host_.Init();
+  SongOptions tagged;
+  tagged.tags = {{"t", std::string(150, 'v')}};
+  MadeSong song = MakeTestSong(dir_, "long", 1, tagged);
+  char title[600];
+  std::memset(title, '#', sizeof title);
+  host_.record()->GetFileInfo(song.path.c_str(), title, nullptr);
+  EXPECT_EQ(strnlen(title, 512), 511u) << "cut to the 512-byte buffer";
+  EXPECT_EQ(title[511], '\0');
+  EXPECT_EQ(std::string(title, 511), std::string(511, 'v')) << "each value cut to 99, then repeated";
+  EXPECT_EQ(title[512], '#') << "nothing written past the host's buffer";
+}
+
+TEST_F(FileInfo, LoadLenComputesALengthForASongWithoutOne) {
+  StoredSettings s;
+  s.loadLen = true;
+  Start(s);
+  EXPECT_EQ(Length(song_.path.c_str()), 7000) << "2 orders of 3.84 s, whole seconds";
+  MadeSong longer = MakeTestSong(dir_, "longer", 33);  // 126.72 s
+  EXPECT_EQ(Length(longer.path.c_str()), 126000);
+  EXPECT_EQ(Length(dir_.file("missing.zsf").c_str()), -1000);
+}
+
+TEST_F(FileInfo, WithoutLoadLenOnlyAStoredLengthCounts) {
+  Start(StoredSettings{});
+  EXPECT_EQ(Length(song_.path.c_str()), -1000);
+  ASSERT_EQ(host_.Play(song_.path), 0);
+  ASSERT_TRUE(host_.WaitForEndMessages(1));
+  host_.Stop();
+  EXPECT_EQ(Length(song_.path.c_str()), 7000) << "Play stored it";
+}
+
+TEST_F(FileInfo, ANullOrEmptyNameMeansTheSongLastStarted) {
+  Start(StoredSettings{});
+  MadeSong other = MakeTestSong(dir_, "other", 1);
+  host_.SetPlayingPolls(-1);
+  ASSERT_EQ(host_.Play(song_.path), 0);
+  int length = 0;
+  EXPECT_EQ(Title(nullptr, &length), "Tune (Maker)");
+  EXPECT_EQ(length, 7000);
+  EXPECT_EQ(Title(""), "Tune (Maker)");
+  EXPECT_EQ(Length(""), 7000);
+  EXPECT_NE(Title(other.path.c_str()), "Tune (Maker)") << "a given name is taken as it is";
+  host_.Stop();
+}
+
+}  // namespace
