@@ -169,6 +169,32 @@ TEST(MalformedModule, EightChannelStartrekkerModLoads) {
   ExpectPlaysToAnEnd(3, bytes, "FLT8");
 }
 
+TEST(MalformedModule, CompressedSampleWithAnImpossibleBitWidthIsRefused) {
+  // Found by fuzzing: a width change to 38 bits shifted past an int.
+  zsfsynth::ModuleFile file;
+  std::string error;
+  ASSERT_TRUE(zsfsynth::WriteIt(zsfsynth::ItInstrumentSpec(), &file, &error)) << error;
+  Module intact(0, file.bytes);
+  ASSERT_NE(intact.duh, nullptr);
+  int corrupted = 0;
+  for (const zsfsynth::WrittenSample& sample : file.samples) {
+    if (sample.bytes >= sample.frames * (sample.bits / 8u) * sample.channels) continue;
+    // The first 9-bit value of the first block: 0x125 asks for a width of 38.
+    std::vector<uint8_t> bytes = file.bytes;
+    bytes[sample.offset + 2] = 0x25;
+    bytes[sample.offset + 3] = static_cast<uint8_t>(bytes[sample.offset + 3] | 1);
+    if (sample.bits == 16) {  // 17-bit values: 0x10000 | 38 - 1
+      bytes[sample.offset + 2] = 0x25;
+      bytes[sample.offset + 3] = 0x00;
+      bytes[sample.offset + 4] = static_cast<uint8_t>(bytes[sample.offset + 4] | 1);
+    }
+    Module module(0, bytes);
+    EXPECT_EQ(module.duh, nullptr) << "sample at " << sample.offset;
+    ++corrupted;
+  }
+  EXPECT_GT(corrupted, 0) << "the description holds compressed samples";
+}
+
 TEST(MalformedModule, TruncatedModulesNeverReadPastTheirEnd) {
   std::vector<std::vector<uint8_t>> modules = {
       Write(zsfsynth::ItInstrumentSpec(), 0), Write(zsfsynth::XmMultiSampleSpec(), 1),
