@@ -1,0 +1,24 @@
+// The record's dialog slots: configuration, About and file information, shown by the
+// platform's dialog front end over the host's window.
+#include "plugin/module_record.h"
+#include "plugin/player_state.h"
+#include "plugin/plugin_slots.h"
+#include "ui/dialogs/config_model.h"
+#include "ui/dialogs/message_boxes.h"
+#include "ui/dialogs/text_front_end.h"
+#include "ui/player_settings.h"
+
+void Config(HostWindow) {
+  // The settings record is edited in place; the store is written at Quit.
+  ConfigModel dialog(TheSettings);
+  TextFrontEnd::Standard().RunDialog(dialog);
+}
+
+void About(HostWindow) {
+  TextFrontEnd::Standard().ShowMessage(AboutBox(kVersionMajor, kVersionMinor, kBuildNumber));
+}
+
+int InfoBox(const char* file, HostWindow) {
+  PlayerState& p = Player();
+  return RunInformationCommand(file, p.PlayingCollection != 0, p.PasswordKey, TextFrontEnd::Standard());
+}
