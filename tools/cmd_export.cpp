@@ -80,8 +80,8 @@ int Export(const ExportOptions& o) {
   uint8_t kind = song.GetModuleKind();
   if (kind <= kFileKindMod && kind != outputKind) {
     return Failed(o.output, "check",
-                  std::string("the song holds a ") + kFileKindNames[kind].description + "; name the output *" +
-                      kExtensions[kind]);
+                  std::string("the song's module is of kind ") + std::to_string(kind) + " (" +
+                      kFileKindNames[kind].description + "); name the output *" + kExtensions[kind]);
   }
 
   ModuleImage image{};
