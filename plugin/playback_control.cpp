@@ -257,7 +257,9 @@ int GetOutputTime() {
   return out && out->GetOutputTime ? out->GetOutputTime() : 0;
 }
 
-void SetOutputTime(int ms) { Player().SeekRequestMs = ms; }
+// No time lies before the song's start; a negative target would also stamp blocks and
+// restart the output clock below zero (and -1 is the thread's "no request" mark).
+void SetOutputTime(int ms) { Player().SeekRequestMs = ms < 0 ? 0 : ms; }
 
 void SetVolume(int volume) {
   Out_Module* out = Host()->outMod;

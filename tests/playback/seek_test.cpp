@@ -114,3 +114,44 @@ TEST_F(Seek, OutputTimeIsTheOutputModulesAnswer) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace zsftest;
+
+class SeekBounds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host_.ok()) << host_.error();
+    host_.Init();
+    song_ = MakeTestSong(dir_, "song", 1);
+    host_.SetFreeBytes(0);
+    ASSERT_EQ(host_.Play(song_.path), 0);
+    ASSERT_TRUE(host_.WaitUntil([&] { return host_.Flushes().size() >= 1; }));
+  }
+  TempDir dir_;
+  TestHost host_;
+  MadeSong song_;
+};
+
+TEST_F(SeekBounds, PastTheEndEndsTheSongOnce) {
+  host_.record()->SetOutputTime(600000);
+  ASSERT_TRUE(host_.WaitUntil([&] { return host_.Flushes().size() >= 2; }));
+  EXPECT_EQ(host_.Flushes().back(), 600000);
+  host_.SetFreeBytes(kFree);
+  ASSERT_TRUE(host_.WaitForEndMessages(1));
+  ASSERT_TRUE(host_.WaitForClose(1));
+  EXPECT_EQ(host_.EndMessages(), 1);
+}
+
+TEST_F(SeekBounds, ANegativeTargetStartsFromTheBeginning) {
+  host_.record()->SetOutputTime(-5000);
+  ASSERT_TRUE(host_.WaitUntil([&] { return host_.Flushes().size() >= 2; }));
+  EXPECT_EQ(host_.Flushes(), (std::vector<int>{0, 0})) << "no time before the song's start";
+  host_.SetFreeBytes(kFree);
+  ASSERT_TRUE(host_.WaitForEndMessages(1));
+  EXPECT_TRUE(host_.Written() == RenderReference(song_).pcm);
+  EXPECT_EQ(host_.SaPcm()[0].timestamp, 0);
+}
+
+}  // namespace
