@@ -124,13 +124,6 @@ void PrepareStart() {
   std::memset(p.SampleBuffer, 0, sizeof p.SampleBuffer);
 }
 
-bool HasPrefixIgnoringCase(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix) {
-    if (!*text || LowerAscii(*text) != LowerAscii(*prefix)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 uint32_t StartSongPlayback(const char* name) {
