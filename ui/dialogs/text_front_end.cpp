@@ -79,7 +79,13 @@ std::string Frame(const std::string& caption, const std::vector<std::string>& bo
   std::string top = "+-- " + Fit(Printable(caption), kScreenWidth - 10, true) + " ";
   top += std::string(kScreenWidth - 1 - top.size(), '-') + "+";
   std::string s = top + "\n";
-  for (const std::string& line : body) {
+  // The template's empty bottom margin is kept to one row.
+  size_t used = body.size();
+  while (used > 1 && body[used - 1].find_first_not_of(' ') == std::string::npos &&
+         body[used - 2].find_first_not_of(' ') == std::string::npos)
+    --used;
+  for (size_t i = 0; i < used; ++i) {
+    const std::string& line = body[i];
     std::string l = line;
     while (!l.empty() && l.back() == ' ') l.pop_back();
     l.resize(kInnerWidth, ' ');
@@ -112,31 +118,57 @@ class RawMode {
 
 enum class Key { None, End, Tab, BackTab, Up, Down, Enter, Space, Escape, Backspace, Char };
 
-Key ReadKey(int fd, char* ch) {
-  unsigned char c;
-  ssize_t n = read(fd, &c, 1);
-  if (n <= 0 || c == 0x04) return Key::End;
-  *ch = static_cast<char>(c);
-  switch (c) {
-    case '\t': return Key::Tab;
-    case '\r': case '\n': return Key::Enter;
-    case ' ': return Key::Space;
-    case 0x7f: case 0x08: return Key::Backspace;
-    case 0x1b: {
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) return Key::Escape;
-      unsigned char seq[2];
-      if (read(fd, &seq[0], 1) != 1) return Key::Escape;
-      if (seq[0] != '[' && seq[0] != 'O') return Key::None;
-      if (read(fd, &seq[1], 1) != 1) return Key::None;
-      if (seq[1] == 'A') return Key::Up;
-      if (seq[1] == 'B') return Key::Down;
-      if (seq[1] == 'Z') return Key::BackTab;
-      return Key::None;
+// Reads keys from a terminal. A byte read while looking for an escape sequence that
+// turns out not to belong to one is kept for the next key, so Escape followed
+// quickly by another key loses neither.
+class KeyReader {
+ public:
+  explicit KeyReader(int fd) : fd_(fd) {}
+
+  Key Read(char* ch) {
+    int c = Next(-1);
+    if (c < 0 || c == 0x04) return Key::End;
+    *ch = static_cast<char>(c);
+    switch (c) {
+      case '\t': return Key::Tab;
+      case '\r': case '\n': return Key::Enter;
+      case ' ': return Key::Space;
+      case 0x7f: case 0x08: return Key::Backspace;
+      case 0x1b: {
+        int intro = Next(50);
+        if (intro != '[' && intro != 'O') {
+          pending_ = intro;
+          return Key::Escape;
+        }
+        int final = Next(50);
+        if (final == 'A') return Key::Up;
+        if (final == 'B') return Key::Down;
+        if (final == 'Z') return Key::BackTab;
+        return Key::None;
+      }
+      default: return c >= 0x20 ? Key::Char : Key::None;
     }
-    default: return c >= 0x20 ? Key::Char : Key::None;
   }
-}
+
+ private:
+  // The next byte; -1 at the end of input, or when TIMEOUT_MS (>= 0) passes first.
+  int Next(int timeoutMs) {
+    if (pending_ >= 0) {
+      int c = pending_;
+      pending_ = -1;
+      return c;
+    }
+    if (timeoutMs >= 0) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, timeoutMs) <= 0) return -1;
+    }
+    unsigned char c;
+    return read(fd_, &c, 1) == 1 ? c : -1;
+  }
+
+  int fd_;
+  int pending_ = -1;
+};
 
 }  // namespace
 
@@ -150,7 +182,7 @@ std::string RenderDialog(const DialogModel& model, int focus) {
     const ControlTemplate& geo = t.controls[i];
     int row = geo.y / kUnitsPerRow;
     int col = 1 + geo.x * (kInnerWidth - 1) / t.width;
-    int width = std::max(4, geo.width * (kInnerWidth - 1) / t.width);
+    int width = std::max(6, geo.width * (kInnerWidth - 1) / t.width);
     int height = std::max(1, geo.height / kUnitsPerRow);
     if (static_cast<int>(i) == focus) canvas.Put(row, col - 1, ">", 1);
     switch (c.cls) {
@@ -264,9 +296,10 @@ MessageAnswer TextFrontEnd::ShowMessage(const MessageBoxModel& box) {
   Show(RenderMessageBox(box));
   if (terminal_) {
     RawMode raw(fileno(in_));
+    KeyReader keys(fileno(in_));
     for (;;) {
       char ch = 0;
-      Key key = ReadKey(fileno(in_), &ch);
+      Key key = keys.Read(&ch);
       if (key == Key::End) return box.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
       if (box.buttons == MessageButtons::Ok) {
         if (key == Key::Enter || key == Key::Space) return MessageAnswer::Ok;
@@ -361,13 +394,15 @@ bool TextFrontEnd::DriveByKeys(DialogModel& model) {
       focus = i;
       break;
     }
+  // One raw mode for the whole dialog: switching modes between keys could lose keys
+  // typed ahead. A prompt opened from here saves and restores this same raw mode.
+  RawMode raw(fd);
+  KeyReader keys(fd);
   while (!model.Closed()) {
-    // Each round re-arms raw mode, as a prompt the dialog opened restores the terminal.
-    RawMode raw(fd);
     Show(RenderDialog(model, focus) +
          "Tab/arrows move, Space ticks or presses, Enter presses (OK), Ctrl-D ends\n");
     char ch = 0;
-    Key key = ReadKey(fd, &ch);
+    Key key = keys.Read(&ch);
     if (focus < 0 || focus >= static_cast<int>(controls.size())) focus = next(-1, 1);
     Control& c = controls[focus];
     switch (key) {
