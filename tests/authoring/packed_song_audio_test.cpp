@@ -51,10 +51,10 @@ std::vector<uint8_t> PluginPlays(const std::string& song) {
 
 TEST(PackedSongAudio, ThePluginPlaysWhatTheEngineRendersFromTheModule) {
   EngineSetDefaultIgnoreJump(1);  // as the plug-in's Init does
-  // One module of each kind, the compressed IT among them; scrambled and
-  // compressed, as a protected pack is.
+  // Every kind: compressed IT, multi-sample XM, unsigned and signed S3M, MOD of 4
+  // and 8 channels; the pack LZO-compressed.
   const std::vector<TestModule>& all = SynthModules();
-  std::vector<const TestModule*> chosen = {&all[1], &all[4], &all[5], &all[7]};
+  std::vector<const TestModule*> chosen = {&all[1], &all[4], &all[5], &all[6], &all[7], &all[8]};
   zsfpack::PackOptions o;
   o.packName = "audio.zsp";
   o.compress = true;
