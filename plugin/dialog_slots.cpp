@@ -4,21 +4,21 @@
 #include "plugin/player_state.h"
 #include "plugin/plugin_slots.h"
 #include "ui/dialogs/config_model.h"
+#include "ui/dialogs/dialog_front_end.h"
 #include "ui/dialogs/message_boxes.h"
-#include "ui/dialogs/text_front_end.h"
 #include "ui/player_settings.h"
 
-void Config(HostWindow) {
+void Config(HostWindow parent) {
   // The settings record is edited in place; the store is written at Quit.
   ConfigModel dialog(TheSettings);
-  TextFrontEnd::Standard().RunDialog(dialog);
+  DialogFrontEnd(parent).RunDialog(dialog);
 }
 
-void About(HostWindow) {
-  TextFrontEnd::Standard().ShowMessage(AboutBox(kVersionMajor, kVersionMinor, kBuildNumber));
+void About(HostWindow parent) {
+  DialogFrontEnd(parent).ShowMessage(AboutBox(kVersionMajor, kVersionMinor, kBuildNumber));
 }
 
-int InfoBox(const char* file, HostWindow) {
+int InfoBox(const char* file, HostWindow parent) {
   PlayerState& p = Player();
-  return RunInformationCommand(file, p.PlayingCollection != 0, p.PasswordKey, TextFrontEnd::Standard());
+  return RunInformationCommand(file, p.PlayingCollection != 0, p.PasswordKey, DialogFrontEnd(parent));
 }
