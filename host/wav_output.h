@@ -9,15 +9,7 @@
 #include <string>
 
 #include "host/output_device.h"
-
-// Layout of the canonical 44-byte PCM WAV header.
-namespace wav {
-inline constexpr int kHeaderBytes = 44;
-inline constexpr uint16_t kFormatPcm = 1;
-inline constexpr int kFmtChunkBytes = 16;
-// The RIFF size field is 32-bit and counts everything after itself.
-inline constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - (kHeaderBytes - 8) - 1;
-}  // namespace wav
+#include "host/wav_header.h"
 
 class WavOutput : public OutputDevice {
  public:
@@ -70,6 +62,3 @@ class WavOutput : public OutputDevice {
   std::string pendingPath_;  // completed, waiting for Commit
   std::string error_;
 };
-
-// Builds the header for DATA_BYTES of PCM in FORMAT.
-void BuildWavHeader(const PcmFormat& format, uint32_t dataBytes, uint8_t out[wav::kHeaderBytes]);
