@@ -7,7 +7,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "dialog_fixtures.h"
+#include "support/files.h"
+#include "support/scripted_front_end.h"
+#include "support/song_maker.h"
 #include "ui/dialogs/config_model.h"
 #include "ui/dialogs/message_boxes.h"
 #include "ui/dialogs/prompt_model.h"
@@ -70,14 +72,11 @@ TEST(ConfigDialog, OpensWithTheRecordAndCutsTheTemplateTo99) {
   dialog.Find(kConfigTitleEdit)->text = std::string(150, 't');
   dialog.Command(kCommandOk);
   EXPECT_EQ(std::string(settings.TitleOutput), std::string(99, 't'));
-}
 
-TEST(ConfigDialog, TheEndOfInputClosesAsIfOkWerePressed) {
-  PlayerSettings settings;
-  settings.Reset();
+  // Through the front end, the end of input closes as if OK were pressed.
   ScriptedFrontEnd fe("mono on\n");
-  ConfigModel dialog(settings);
-  fe.front().RunDialog(dialog);
+  ConfigModel again(settings);
+  fe.front().RunDialog(again);
   EXPECT_EQ(settings.Mono, 1u);
 }
 
@@ -97,31 +96,6 @@ TEST(PromptDialogModel, ShowsThePromptAndCopiesAtMost199Characters) {
   dialog.Command(kCommandOk);
   EXPECT_TRUE(dialog.Closed());
   EXPECT_EQ(std::string(answer), std::string(199, 'a'));
-}
-
-TEST(PromptDialogModel, TheFrontEndTakesOneLineAndTheEndOfInputCancels) {
-  ScriptedFrontEnd fe(std::string(300, 'b') + "\r\nnext\n");
-  char answer[kPromptAnswerSize] = "";
-  PromptRequest request{"Enter a Password", answer};
-  ASSERT_TRUE(fe.front().Prompt(request));
-  EXPECT_EQ(std::string(answer), std::string(199, 'b'));
-  ASSERT_TRUE(fe.front().Prompt(request));
-  EXPECT_STREQ(answer, "next");
-  std::strcpy(answer, "kept");
-  EXPECT_FALSE(fe.front().Prompt(request));
-  EXPECT_STREQ(answer, "kept");
-  EXPECT_TRUE(FitsEightyColumns(fe.Shown()));
-  EXPECT_NE(fe.Shown().find("Enter a Password"), std::string::npos);
-}
-
-TEST(MessageBoxes, AboutShowsTheVersionAndTakesNoInput) {
-  MessageBoxModel about = AboutBox(1, 666, 1073);
-  EXPECT_EQ(about.text, "Quorvath ZSF Player v1.666 (b 1073)");
-  EXPECT_EQ(about.buttons, MessageButtons::Ok);
-  ScriptedFrontEnd fe("yes\n");
-  EXPECT_EQ(fe.front().ShowMessage(about), MessageAnswer::Ok);
-  EXPECT_EQ(fe.Rest(), "yes\n");
-  EXPECT_NE(fe.Shown().find("Quorvath ZSF Player v1.666 (b 1073)"), std::string::npos);
 }
 
 TEST(MessageBoxes, YesNoReadsAnAnswerAndTheEndOfInputIsNo) {

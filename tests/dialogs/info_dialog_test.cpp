@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "container/song.h"
-#include "dialog_fixtures.h"
+#include "support/files.h"
+#include "support/scripted_front_end.h"
+#include "support/song_maker.h"
 #include "ui/dialogs/info_model.h"
 #include "ui/password.h"
 #include "ui/tags.h"
@@ -53,6 +55,24 @@ TEST_F(InfoDialog, ATitleAndGameOnlySongShowsThemAndTheSampleCount) {
   EXPECT_EQ(dialog.Find(kInfoValue)->text, "Quest");
   EXPECT_TRUE(dialog.Find(kInfoEditTag)->enabled);
   EXPECT_TRUE(dialog.Find(kInfoRemoveTag)->enabled);
+  // Escape and close leave it open; the password button sets the key only.
+  dialog.Command(kCommandCancel);
+  dialog.Command(kCommandClose);
+  EXPECT_FALSE(dialog.Closed());
+  dialog.Command(kCommandOk);
+  EXPECT_TRUE(dialog.Closed());
+  dialog.Destroy();
+}
+
+TEST_F(InfoDialog, PasswordButtonSetsTheKey) {
+  MadeSong song = MakeTaggedSong(dir_, "pw", {{"title", "T"}});
+  ScriptedFrontEnd fe("Secret\n");
+  InfoModel dialog(song.path.c_str(), fe.services(), key_);
+  dialog.Open();
+  dialog.Command(kInfoPassword);
+  ASSERT_EQ(fe.prompts.size(), 1u);
+  EXPECT_EQ(fe.prompts[0].prompt, "Enter a Password");
+  EXPECT_EQ(key_, Hash("secret"));
   dialog.Command(kCommandOk);
   dialog.Destroy();
 }
@@ -103,7 +123,7 @@ TEST_F(InfoDialog, EditOffersAValueWithPercentLiterally) {
 
 TEST_F(InfoDialog, AfterARemovalEditAndRemoveDoNothingUntilATagIsSelected) {
   MadeSong song = MakeTaggedSong(dir_, "rm", {{"title", "T"}, {"artist", "A"}, {"album", "B"}});
-  ScriptedFrontEnd fe("yes\nunread\n");
+  ScriptedFrontEnd fe("no\nyes\nunread\n");
   InfoModel dialog(song.path.c_str(), fe.services(), key_);
   dialog.Open();
   dialog.Command(kInfoEditTag);  // nothing selected yet
@@ -111,6 +131,9 @@ TEST_F(InfoDialog, AfterARemovalEditAndRemoveDoNothingUntilATagIsSelected) {
   EXPECT_TRUE(fe.prompts.empty());
   EXPECT_TRUE(fe.boxes.empty());
   dialog.SelectionChanged(kInfoTagList, 1);
+  dialog.Command(kInfoRemoveTag);  // answered no: kept
+  EXPECT_EQ(dialog.Tags().count, 3);
+  fe.boxes.clear();
   dialog.Command(kInfoRemoveTag);
   ASSERT_EQ(fe.boxes.size(), 1u);
   EXPECT_EQ(fe.boxes[0].text, "Are you sure you want to delete this tag?");
@@ -131,46 +154,6 @@ TEST_F(InfoDialog, AfterARemovalEditAndRemoveDoNothingUntilATagIsSelected) {
   dialog.Command(kCommandOk);
   dialog.Destroy();
   EXPECT_EQ(FileText(song.path).find("artist="), std::string::npos);
-}
-
-TEST_F(InfoDialog, AnsweringNoKeepsTheTag) {
-  MadeSong song = MakeTaggedSong(dir_, "keep", {{"title", "T"}});
-  ScriptedFrontEnd fe("no\n");
-  InfoModel dialog(song.path.c_str(), fe.services(), key_);
-  dialog.Open();
-  dialog.SelectionChanged(kInfoTagList, 0);
-  dialog.Command(kInfoRemoveTag);
-  EXPECT_EQ(dialog.Tags().count, 1);
-  dialog.Command(kCommandOk);
-  dialog.Destroy();
-}
-
-TEST_F(InfoDialog, EscapeAndTheCloseCommandLeaveItOpen) {
-  MadeSong song = MakeTaggedSong(dir_, "esc", {{"title", "T"}});
-  ScriptedFrontEnd fe("");
-  InfoModel dialog(song.path.c_str(), fe.services(), key_);
-  dialog.Open();
-  dialog.Command(kCommandCancel);
-  dialog.Command(kCommandClose);
-  EXPECT_FALSE(dialog.Closed());
-  dialog.Command(kCommandOk);
-  EXPECT_TRUE(dialog.Closed());
-  dialog.Destroy();
-}
-
-TEST_F(InfoDialog, PasswordSetsTheKeyAndLeavesTheFile) {
-  MadeSong song = MakeTaggedSong(dir_, "pw", {{"title", "T"}});
-  ScriptedFrontEnd fe("Secret\n");
-  InfoModel dialog(song.path.c_str(), fe.services(), key_);
-  dialog.Open();
-  dialog.Command(kInfoPassword);
-  ASSERT_EQ(fe.prompts.size(), 1u);
-  EXPECT_EQ(fe.prompts[0].prompt, "Enter a Password");
-  EXPECT_EQ(fe.prompts[0].offered, "");
-  EXPECT_EQ(key_, Hash("secret"));
-  EXPECT_NE(key_, 0u);
-  dialog.Command(kCommandOk);
-  dialog.Destroy();
 }
 
 TEST_F(InfoDialog, ClosingNormalisesTagsWrittenByAnotherTool) {

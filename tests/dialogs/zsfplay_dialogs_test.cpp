@@ -5,8 +5,11 @@
 // information dialog stores an added tag.
 #include <gtest/gtest.h>
 
-#include "dialog_fixtures.h"
-#include "host/song_files.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
+#include "support/wav_file.h"
 #include "support/process.h"
 #include "ui/tags.h"
 

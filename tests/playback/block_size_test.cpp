@@ -6,7 +6,11 @@
 
 #include <cstring>
 
-#include "playback_fixtures.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/settings_file.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
 
 namespace {
 

@@ -6,7 +6,11 @@
 
 #include <cstring>
 
-#include "playback_fixtures.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/settings_file.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
 
 namespace {
 
@@ -55,20 +59,6 @@ TEST_F(FileInfo, DefaultTemplateWithMissingTags) {
   ASSERT_TRUE(bare.ok) << bare.error;
   EXPECT_EQ(Title(bare.path.c_str()), "Unknown title (Unknown artist)");
   EXPECT_EQ(Title(song_.path.c_str()), "Tune (Maker)");
-}
-
-TEST_F(FileInfo, APercentSignWithoutItsPairTakesTheTextBetween) {
-  StoredSettings s;
-  s.titleOutput = "50% %title%";
-  Start(s);
-  EXPECT_EQ(Title(song_.path.c_str()), "50Unknown  title%");
-}
-
-TEST_F(FileInfo, AnEmptyPlaceholderIsUnknown) {
-  StoredSettings s;
-  s.titleOutput = "a%%b";
-  Start(s);
-  EXPECT_EQ(Title(song_.path.c_str()), "aUnknown b");
 }
 
 TEST_F(FileInfo, ATitleLongerThanTheHostsBufferIsCut) {

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "container/zsf_writer.h"
-#include "playback_fixtures.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
 #include "samples/zsp_writer.h"
 
 namespace {

@@ -4,7 +4,10 @@
 // length is whole seconds and is stored in the file.
 #include <gtest/gtest.h>
 
-#include "playback_fixtures.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
 
 namespace {
 

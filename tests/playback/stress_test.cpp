@@ -6,7 +6,10 @@
 
 #include <random>
 
-#include "playback_fixtures.h"
+#include "support/engine_render.h"
+#include "support/files.h"
+#include "support/song_maker.h"
+#include "support/test_host.h"
 
 namespace {
 

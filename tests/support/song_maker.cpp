@@ -1,6 +1,9 @@
 #include "support/song_maker.h"
 
+#include <gtest/gtest.h>
+
 #include "tools/pack/module_packer.h"
+#include "ui/tags.h"
 
 namespace zsftest {
 
@@ -44,6 +47,21 @@ MadeSong MakeSongFromSpec(const TempDir& dir, const std::string& base,
   WriteFile(made.packPath, result.pack);
   made.ok = true;
   return made;
+}
+
+MadeSong MakeTestSong(const TempDir& dir, const std::string& base, int orders, const SongOptions& options) {
+  MadeSong song = MakeSongFromSpec(dir, base, zsfsynth::BasicSpec(options.kind, 2, orders), options);
+  EXPECT_TRUE(song.ok) << song.error;
+  return song;
+}
+
+MadeSong MakeTaggedSong(const TempDir& dir, const std::string& base,
+                        const std::vector<std::pair<std::string, std::string>>& tags) {
+  MadeSong song = MakeTestSong(dir, base, 1);
+  std::string text;
+  for (const auto& [name, value] : tags) text += name + "=" + value + "\n";
+  EXPECT_EQ(WriteTagText(song.path.c_str(), text.c_str()), 0u);
+  return song;
 }
 
 }  // namespace zsftest

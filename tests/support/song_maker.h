@@ -33,4 +33,18 @@ struct MadeSong {
 MadeSong MakeSongFromSpec(const TempDir& dir, const std::string& base,
                           const zsfsynth::ModuleSpec& spec, const SongOptions& options = {});
 
+// A song of ORDERS orders of 3.84 s each (IT unless OPTIONS say otherwise); a failure
+// fails the test.
+MadeSong MakeTestSong(const TempDir& dir, const std::string& base, int orders, const SongOptions& options = {});
+
+// A one-order IT song with exactly the given tags, in that order.
+MadeSong MakeTaggedSong(const TempDir& dir, const std::string& base,
+                        const std::vector<std::pair<std::string, std::string>>& tags);
+
+inline SongOptions Titled(const std::string& title) {
+  SongOptions options;
+  options.tags = {{"title", title}};
+  return options;
+}
+
 }  // namespace zsftest

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -437,6 +438,14 @@ bool TestHost::WaitForEndMessages(int count, int timeoutMs) const {
 
 bool TestHost::WaitForClose(int count, int timeoutMs) const {
   return WaitUntil([&] { return CloseCount() >= count; }, timeoutMs);
+}
+
+std::vector<uint8_t> WrittenFrom(const TestHost& host, size_t firstWrite) {
+  std::vector<int> sizes = host.WriteSizes();
+  std::vector<uint8_t> all = host.Written();
+  size_t skip = 0;
+  for (size_t i = 0; i < firstWrite && i < sizes.size(); ++i) skip += static_cast<size_t>(sizes[i]);
+  return std::vector<uint8_t>(all.begin() + static_cast<long>(std::min(skip, all.size())), all.end());
 }
 
 }  // namespace zsftest

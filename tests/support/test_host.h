@@ -119,4 +119,7 @@ class TestHost {
   std::string oldRegistry_;
 };
 
+// Bytes written after the N-th Write call (0-based) onwards.
+std::vector<uint8_t> WrittenFrom(const TestHost& host, size_t firstWrite);
+
 }  // namespace zsftest

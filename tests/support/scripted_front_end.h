@@ -1,14 +1,14 @@
-// Shared pieces of the dialog tests: the text front end reading scripted answers
-// from memory and writing what it shows into a string, and song files with tags.
+// The dialogs' text front end reading scripted answers from memory and writing what
+// it shows into a string, remembering every prompt and message box it ran.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "playback/playback_fixtures.h"
 #include "ui/dialogs/text_front_end.h"
 #include "ui/prompt_dialog.h"
 #include "ui/tags.h"
@@ -74,15 +74,5 @@ class ScriptedFrontEnd {
   size_t shownSize_ = 0;
   std::unique_ptr<Recorder> front_;
 };
-
-// A one-order IT song in DIR with exactly the given tags, in that order.
-inline MadeSong MakeTaggedSong(const TempDir& dir, const std::string& base,
-                               const std::vector<std::pair<std::string, std::string>>& tags) {
-  MadeSong song = MakeTestSong(dir, base, 1);
-  std::string text;
-  for (const auto& [name, value] : tags) text += name + "=" + value + "\n";
-  EXPECT_EQ(WriteTagText(song.path.c_str(), text.c_str()), 0u);
-  return song;
-}
 
 }  // namespace zsftest

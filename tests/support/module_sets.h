@@ -1,0 +1,177 @@
+// Modules to pack: every kind our synthesiser can make (built once per test
+// program) and the real modules when they are present, with what a song must give
+// back for each; and rebuilding a song as `zsftool export` does.
+#pragma once
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "container/file_kind.h"
+#include "container/song.h"
+#include "support/files.h"
+#include "tools/modules/module_layout.h"
+#include "tools/pack/module_packer.h"
+#include "tools/synth/module_synth.h"
+#include "ui/password.h"
+
+namespace zsftest {
+
+struct TestModule {
+  std::string name;                // file name, its extension gives the kind
+  std::vector<uint8_t> bytes;      // the module as given to the packer
+  std::vector<uint8_t> expected;   // what the song gives back (IT: plain-PCM rewrite)
+  bool sixteenBitConverted = false;// 16-bit XM/S3M samples: need a pack that records width
+};
+
+// The module file of SPEC as KIND (empty, and the test failed, when the synthesiser refuses it).
+inline std::vector<uint8_t> SynthBytes(const zsfsynth::ModuleSpec& spec, uint32_t kind) {
+  zsfsynth::ModuleFile file;
+  std::string error;
+  EXPECT_TRUE(zsfsynth::WriteModule(spec, kind, &file, &error)) << error;
+  return file.bytes;
+}
+
+inline zsfsynth::ModuleSpec WithChannels(zsfsynth::ModuleSpec spec, uint8_t channels) {
+  for (zsfsynth::PatternSpec& p : spec.patterns) {
+    zsfsynth::PatternSpec wide;
+    wide.Resize(p.rows, channels);
+    for (uint16_t r = 0; r < p.rows; ++r)
+      for (uint8_t ch = 0; ch < spec.channels && ch < channels; ++ch)
+        wide.At(r, ch, channels) = p.At(r, ch, spec.channels);
+    p = wide;
+  }
+  spec.channels = channels;
+  return spec;
+}
+
+inline zsfsynth::ModuleSpec ModSpec(zsfsynth::ModVariant variant, uint8_t channels) {
+  zsfsynth::ModuleSpec spec = WithChannels(zsfsynth::BasicSpec(zsfmod::kKindMod, 5, 2), channels);
+  spec.modVariant = variant;
+  return spec;
+}
+
+inline TestModule MakeTestModule(const std::string& name, const zsfsynth::ModuleSpec& spec, uint32_t kind) {
+  TestModule m;
+  m.name = name;
+  zsfsynth::ModuleFile file;
+  std::string error;
+  if (!zsfsynth::WriteModule(spec, kind, &file, &error)) std::abort();
+  m.bytes = file.bytes;
+  m.expected = file.bytes;
+  if (kind == zsfmod::kKindIt && !zsfmod::StoreItSamplesAsPlainPcm(file.bytes, &m.expected, &error)) {
+    std::abort();
+  }
+  for (const zsfsynth::SampleSpec& s : spec.samples) {
+    if (s.bits == 16 && (kind == zsfmod::kKindXm || kind == zsfmod::kKindS3m)) m.sixteenBitConverted = true;
+  }
+  return m;
+}
+
+// Every synthesised kind: IT sample mode, instruments (signed, unsigned, stereo,
+// 16-bit, 2.14 and 2.15 compressed), XM with several 8 and 16-bit samples per
+// instrument, S3M unsigned and signed, MOD of 4 and 8 channels, 15-sample MOD.
+inline const std::vector<TestModule>& SynthModules() {
+  static const std::vector<TestModule> modules = [] {
+    using zsfsynth::ItStorage;
+    zsfsynth::ModuleSpec it215 = zsfsynth::ItInstrumentSpec();
+    for (zsfsynth::SampleSpec& s : it215.samples)
+      if (s.itStorage == ItStorage::kCompressed214) s.itStorage = ItStorage::kCompressed215;
+    zsfsynth::ModuleSpec s3mSigned = zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2);
+    s3mSigned.s3mSigned = true;
+    std::vector<TestModule> out;
+    out.push_back(MakeTestModule("sample_mode.it", zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 2), zsfmod::kKindIt));
+    out.push_back(MakeTestModule("instruments214.it", zsfsynth::ItInstrumentSpec(), zsfmod::kKindIt));
+    out.push_back(MakeTestModule("instruments215.it", it215, zsfmod::kKindIt));
+    out.push_back(MakeTestModule("basic.xm", zsfsynth::BasicSpec(zsfmod::kKindXm, 4, 2), zsfmod::kKindXm));
+    out.push_back(MakeTestModule("multisample.xm", zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm));
+    out.push_back(MakeTestModule("unsigned.s3m", zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2), zsfmod::kKindS3m));
+    out.push_back(MakeTestModule("signed.s3m", s3mSigned, zsfmod::kKindS3m));
+    out.push_back(MakeTestModule("mk.mod", ModSpec(zsfsynth::ModVariant::kMK, 4), zsfmod::kKindMod));
+    out.push_back(MakeTestModule("8chn.mod", ModSpec(zsfsynth::ModVariant::kChannels, 8), zsfmod::kKindMod));
+    out.push_back(MakeTestModule("fifteen.mod", ModSpec(zsfsynth::ModVariant::kFifteen, 4), zsfmod::kKindMod));
+    return out;
+  }();
+  return modules;
+}
+
+// The real modules under ZSF_SHARED_MODULES (empty when the folder is absent).
+inline const std::vector<TestModule>& RealModules() {
+  static const std::vector<TestModule> modules = [] {
+    std::vector<TestModule> out;
+    for (const char* kind : {"it", "xm", "s3m", "mod"}) {
+      std::string folder = std::string(ZSF_SHARED_MODULES) + "/" + kind;
+      DIR* dir = opendir(folder.c_str());
+      if (!dir) continue;
+      std::vector<std::string> names;
+      while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.size() > 4 && name[0] != '.') names.push_back(name);
+      }
+      closedir(dir);
+      std::sort(names.begin(), names.end());
+      for (const std::string& name : names) {
+        TestModule m;
+        m.name = name;
+        m.bytes = ReadFile(folder + "/" + name);
+        m.expected = m.bytes;
+        std::string error;
+        if (std::string(kind) == "it" && !zsfmod::StoreItSamplesAsPlainPcm(m.bytes, &m.expected, &error)) {
+          continue;
+        }
+        zsfmod::ModuleLayout layout;
+        if (!zsfmod::ReadModuleLayout(m.expected, FileKindFromName(name.c_str()), &layout, &error)) continue;
+        for (const zsfmod::SampleLayout& s : layout.samples) {
+          if (s.bits == 16 && (layout.kind == zsfmod::kKindXm || layout.kind == zsfmod::kKindS3m)) {
+            m.sixteenBitConverted = true;
+          }
+        }
+        out.push_back(std::move(m));
+      }
+    }
+    return out;
+  }();
+  return modules;
+}
+
+inline std::vector<zsfpack::ModuleInput> Inputs(const std::vector<const TestModule*>& modules) {
+  std::vector<zsfpack::ModuleInput> in;
+  for (const TestModule* m : modules) in.push_back(zsfpack::ModuleInput{m->name, m->bytes});
+  return in;
+}
+
+// What `zsftool export` does: load the song (its pack beside it) and rebuild it.
+// RESULT: 0 when both steps succeeded, 1 when the load failed, 2 when the rebuild did.
+inline std::vector<uint8_t> Export(const std::string& songPath, const std::string& password,
+                                   int* result) {
+  Song song;
+  if (!password.empty()) {
+    std::string text = password;
+    song.SetPasswordKey(HashPassword(&text[0], static_cast<uint32_t>(text.size())));
+  }
+  if (song.LoadFile(songPath.c_str()) != 0) {
+    *result = 1;
+    return {};
+  }
+  ModuleImage image{};
+  if (song.BuildModuleImage(&image) != 0) {
+    std::free(image.data);
+    *result = 2;
+    return {};
+  }
+  std::vector<uint8_t> out(image.data, image.data + image.size);
+  std::free(image.data);
+  *result = 0;
+  return out;
+}
+
+inline uint32_t FileKindOf(const std::string& name) { return FileKindFromName(name.c_str()); }
+
+inline std::string Stem(const std::string& name) { return name.substr(0, name.find_last_of('.')); }
+
+}  // namespace zsftest
