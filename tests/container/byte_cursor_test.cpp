@@ -86,16 +86,4 @@ TEST(ByteCursor, SubCursorIsConfinedToItsRange) {
   EXPECT_FALSE(parent.sub(0).ok());  // a failed parent yields failed children
 }
 
-TEST(ByteCursor, EmptyAndZeroLengthRanges) {
-  ByteCursor empty;
-  EXPECT_TRUE(empty.ok());
-  EXPECT_EQ(empty.remaining(), 0u);
-  ByteCursor none = empty.sub(0);
-  EXPECT_TRUE(none.ok());
-  EXPECT_TRUE(empty.ok());
-  EXPECT_TRUE(empty.skip(0));
-  EXPECT_EQ(empty.u8(), 0u);
-  EXPECT_FALSE(empty.ok());
-}
-
 }  // namespace

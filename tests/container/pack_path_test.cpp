@@ -6,7 +6,7 @@
 
 #include "container/pack_path.h"
 #include "samples/sample_store.h"
-#include "song_fixtures.h"
+#include "support/song_parts.h"
 #include "support/files.h"
 
 using namespace zsftest;
@@ -53,7 +53,7 @@ TEST(PackPath, SongsLoadTheirPackFromTheirFolder) {
     const std::string packName = major == 1 ? "abcdefghijklmnopqrstuvw.zp" : "shared.zsp";  // 26 characters
     ASSERT_TRUE(major != 1 || packName.size() == 26);
     WriteFile(dir.file(packName), pack);
-    WriteFile(dir.file("tune.zsf"), SongBytes(MakeSong(major, major == 1 ? 19 : 2, ".IT", Ramp(32), kSamples, packName)));
+    WriteFile(dir.file("tune.zsf"), SongBytes(MakeZsf(major, major == 1 ? 19 : 2, ".IT", Ramp(32), kSamples, packName)));
     Song song;
     uint32_t count = 0;
     ASSERT_EQ(0u, song.LoadFile(dir.file("tune.zsf").c_str(), &count));
@@ -66,7 +66,7 @@ TEST(PackPath, SongsLoadTheirPackFromTheirFolder) {
 TEST(PackPath, RelativeSongNamesReadThePackFromTheWorkingFolder) {
   TempDir dir;
   WriteFile(dir.file("shared.zsp"), MakePack(kSamples));
-  WriteFile(dir.file("tune.ztf"), SongBytes(MakeSong(2, 2, ".IT", Ramp(32), kSamples)));
+  WriteFile(dir.file("tune.ztf"), SongBytes(MakeZsf(2, 2, ".IT", Ramp(32), kSamples)));
   char previous[4096];
   ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
   ASSERT_EQ(0, chdir(dir.path().c_str()));
@@ -79,7 +79,7 @@ TEST(PackPath, RelativeSongNamesReadThePackFromTheWorkingFolder) {
 TEST(PackPath, MissingPackFailsBothLayouts) {
   TempDir dir;
   for (uint8_t major : {1, 2}) {
-    WriteFile(dir.file("tune.zsf"), SongBytes(MakeSong(major, major == 1 ? 19 : 2, ".IT", Ramp(32), kSamples, "absent.zsp")));
+    WriteFile(dir.file("tune.zsf"), SongBytes(MakeZsf(major, major == 1 ? 19 : 2, ".IT", Ramp(32), kSamples, "absent.zsp")));
     Song song;
     uint32_t count = 0;
     EXPECT_EQ(1u, song.LoadFile(dir.file("tune.zsf").c_str(), &count)) << int(major);
@@ -92,7 +92,7 @@ TEST(PackPath, MissingPackFailsBothLayouts) {
 
 TEST(PackPath, SuppliedPackStreamIsUsedAndLeftOpen) {
   const std::vector<uint8_t> pack = MakePack(kSamples);
-  const std::vector<uint8_t> file = SongBytes(MakeSong(2, 2, ".IT", Ramp(32), kSamples, "elsewhere.zsp"));
+  const std::vector<uint8_t> file = SongBytes(MakeZsf(2, 2, ".IT", Ramp(32), kSamples, "elsewhere.zsp"));
   ByteStream* packStream = StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1);
   Song song;
   song.SetPackStream(packStream);

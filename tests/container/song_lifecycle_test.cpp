@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "samples/sample_store.h"
-#include "song_fixtures.h"
+#include "support/song_parts.h"
 
 using namespace zsftest;
 
@@ -11,18 +11,9 @@ namespace {
 const std::vector<TestSample> kSamples = {{{1, 2, 3, 4}, 8, 4}, {{5, 6}, 8, 12}};
 }
 
-TEST(SongLifecycle, NewSongHasNoKindAndNothingToReset) {
-  Song song;
-  EXPECT_EQ(7, song.GetModuleKind());
-  EXPECT_FALSE(song.Loaded());
-  EXPECT_EQ(1u, song.Reset());
-  ASSERT_NE(nullptr, song.GetSampleStore());
-  EXPECT_EQ(0u, song.GetSampleStore()->loaded);
-}
-
 TEST(SongLifecycle, ResetReleasesTheSongAndLeavesKindZero) {
   Song song;
-  ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeSong(2, 2, ".S3M", Ramp(32), kSamples)), MakePack(kSamples)));
+  ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(2, 2, ".S3M", Ramp(32), kSamples)), MakePack(kSamples)));
   EXPECT_EQ(2, song.GetModuleKind());
   EXPECT_EQ(0u, song.Reset());
   EXPECT_EQ(0, song.GetModuleKind());
@@ -37,7 +28,7 @@ TEST(SongLifecycle, ResetReleasesTheSongAndLeavesKindZero) {
 }
 
 TEST(SongLifecycle, LoadStreamTakesZtfAsZsfAndRefusesUnknownKinds) {
-  const std::vector<uint8_t> file = SongBytes(MakeSong(1, 19, ".MOD", Ramp(32), kSamples));
+  const std::vector<uint8_t> file = SongBytes(MakeZsf(1, 19, ".MOD", Ramp(32), kSamples));
   const std::vector<uint8_t> pack = MakePack(kSamples);
   Song song;
   uint32_t count = 0;
@@ -57,14 +48,14 @@ TEST(SongLifecycle, FailedLoadsLeaveNothingBehind) {
   // Each of these fails after the body holds structure, arrays or samples; the
   // leak checker of the sanitizer build sees whether they were released.
   const std::vector<uint8_t> pack = MakePack(kSamples);
-  ZsfSong mismatch = MakeSong(2, 2, ".IT", Ramp(64), kSamples);
+  ZsfSong mismatch = MakeZsf(2, 2, ".IT", Ramp(64), kSamples);
   mismatch.v2Samples[1].size = 3;
-  ZsfSong badEntry = MakeSong(1, 19, ".IT", Ramp(64), kSamples);
+  ZsfSong badEntry = MakeZsf(1, 19, ".IT", Ramp(64), kSamples);
   badEntry.samples[1].entry = 9;
-  ZsfSong badCode = MakeSong(1, 19, ".IT", Ramp(64), kSamples);
+  ZsfSong badCode = MakeZsf(1, 19, ".IT", Ramp(64), kSamples);
   badCode.samples[1].code = 5;
   Song song;
-  ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeSong(2, 2, ".IT", Ramp(64), kSamples)), pack));
+  ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(2, 2, ".IT", Ramp(64), kSamples)), pack));
   for (const ZsfSong* spec : {&mismatch, &badEntry, &badCode}) {
     uint32_t count = 0;
     EXPECT_EQ(1u, LoadFromMemory(&song, SongBytes(*spec), pack, &count));
@@ -74,12 +65,4 @@ TEST(SongLifecycle, FailedLoadsLeaveNothingBehind) {
     EXPECT_EQ(nullptr, song.Body().records);
     EXPECT_EQ(1u, song.Reset());
   }
-}
-
-TEST(SongLifecycle, PasswordKeyReachesTheStore) {
-  Song song;
-  song.SetPasswordKey(123);
-  EXPECT_EQ(23, song.GetSampleStore()->key);
-  song.SetPasswordKey(static_cast<uint32_t>(-77));
-  EXPECT_EQ(-27, song.GetSampleStore()->key);
 }
