@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "pack_helpers.h"
+#include "support/pack_maker.h"
 #include "samples/coded_sample.h"
 
 using namespace zsftest;
@@ -154,15 +154,6 @@ TEST(CodedSample, HeadersThatEndEarlyFail) {
   }
   ogg_stream_clear(&os);
   EXPECT_EQ(Decode(bad, 16).rc, kCodedError);
-}
-
-TEST(CodedSample, WidthsOtherThan8And16AreRefused) {
-  const auto ogg = Encode(SinePcm(1000, 16, 1), 16, 1);
-  for (int32_t width : {0, 4, 12, 24, 32}) {
-    const auto d = Decode(ogg, width);
-    EXPECT_EQ(d.rc, kCodedError);
-    EXPECT_TRUE(d.pcm.empty());
-  }
 }
 
 TEST(CodedSample, ConversionTruncatesAndClamps) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pack_helpers.h"
+#include "support/pack_maker.h"
 #include "samples/sample_derivation.h"
 
 using namespace zsftest;
@@ -170,22 +170,4 @@ TEST(SampleDerivation, EntriesThatWereNotWanted) {
   auto packed = StoreOf({{{1, 2}, 8}, {{3}, 8}}, true, &wanted);
   EXPECT_NE(V1(packed.get(), 0, 0, 0, 100).rc, 0u);  // size kept, no data
   EXPECT_NE(V2(packed.get(), 0, 1, 0, 0, 1.0f).rc, 0u);
-}
-
-TEST(SampleDerivation, SampleCursors) {
-  const uint8_t bytes[] = {0xFF, 0x7F, 0x80};
-  const uint8_t* c = bytes;
-  EXPECT_EQ(ReadSampleForward(c, 16), 0x7FFF);
-  EXPECT_EQ(ReadSampleForward(c, 8), -128);
-  c = bytes + 1;
-  EXPECT_EQ(ReadSampleBackward(c, 8), 127);
-  EXPECT_EQ(c, bytes);
-  uint8_t out[4] = {};
-  uint8_t* w = out + 2;
-  WriteSampleBackward(w, 16, -2);
-  EXPECT_EQ(w, out);
-  EXPECT_EQ(out[2], 0xFE);
-  EXPECT_EQ(out[3], 0xFF);
-  WriteSampleForward(w, 8, 0x1234);
-  EXPECT_EQ(out[0], 0x34);
 }

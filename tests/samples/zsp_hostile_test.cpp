@@ -1,7 +1,7 @@
 // Packs that lie: counts, lengths and blocks that the stream cannot justify.
 #include <gtest/gtest.h>
 
-#include "pack_helpers.h"
+#include "support/pack_maker.h"
 
 using namespace zsftest;
 

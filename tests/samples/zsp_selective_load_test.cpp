@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "pack_helpers.h"
+#include "support/pack_maker.h"
 #include "support/files.h"
 
 using namespace zsftest;
@@ -36,16 +36,6 @@ TEST(ZspSelectiveLoad, WantedListOnPlainAndCompressedPacks) {
       }
     }
   }
-}
-
-TEST(ZspSelectiveLoad, EmptyWantedListLoadsNothing) {
-  const auto pack = MakePack({Pcm(Ramp(10)), Pcm(Ramp(12))}, ZspWriteOptions{});
-  const std::vector<uint32_t> wanted = {0};
-  StorePtr store(SampleStoreCreate());
-  StreamPtr stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
-  ASSERT_EQ(SampleStoreLoad(store.get(), stream.get(), wanted.data(), 0), 0u);
-  EXPECT_EQ(store->entries[0].data, nullptr);
-  EXPECT_EQ(store->entries[1].data, nullptr);
 }
 
 // A song that wants one entry of a 256 MiB pack reads the slot heads and that entry.

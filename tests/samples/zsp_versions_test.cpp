@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "pack_helpers.h"
+#include "support/pack_maker.h"
 #include "samples/zsp_format.h"
 
 using namespace zsftest;
@@ -208,17 +208,6 @@ TEST(ZspVersions, EmptySlotByteCountsFrom129) {
   EXPECT_EQ(std::string(store->entries[0].name26), std::string(26, 'm'));
 }
 
-TEST(ZspVersions, Version125HasNoWidth) {
-  ZspWriteOptions o;
-  o.major = 1;
-  o.minor = 25;
-  auto store = LoadPack(MakePack({Pcm({1, 2}, 16, "old", 3, 4)}, o));
-  EXPECT_EQ(store->entries[0].bits, 0);
-  EXPECT_EQ(store->entries[0].aux8, 0);
-  EXPECT_STREQ(store->entries[0].name26, "");
-  EXPECT_STREQ(store->entries[0].name30, "old");
-}
-
 TEST(ZspVersions, WriterRefusesWhatTheVersionCannotHold) {
   ZspEntry coded;
   coded.kind = ZspEntry::Kind::Coded;
@@ -236,13 +225,4 @@ TEST(ZspVersions, WriterRefusesWhatTheVersionCannotHold) {
   o.minor = 4;
   o.scrambleKey = 0;
   EXPECT_FALSE(WriteZsp({Pcm({1})}, o, &out, &error));
-}
-
-TEST(ZspVersions, ReleaseEmptiesTheStore) {
-  auto store = LoadPack(MakePack({Pcm({1, 2})}, ZspWriteOptions{}));
-  EXPECT_EQ(SampleStoreRelease(store.get()), 0u);
-  EXPECT_EQ(store->entryCount, 0u);
-  EXPECT_EQ(store->entries, nullptr);
-  EXPECT_EQ(store->loaded, 0u);
-  EXPECT_EQ(SampleStoreRelease(store.get()), 1u);
 }
