@@ -4,7 +4,7 @@
 #include <string>
 
 #include "support/files.h"
-#include "tags/song_files.h"
+#include "support/tagged_file.h"
 #include "ui/file_info.h"
 #include "ui/titles.h"
 
@@ -34,7 +34,7 @@ Info Get(const std::string& path, const PlayerSettings& settings) {
 
 std::string Song(const TempDir& dir, const std::string& text) {
   std::string path = dir.file("song.zsf");
-  WriteFile(path, tagtest::SongBytes(tagtest::Body(2000), text));
+  WriteFile(path, zsftest::WithTags(zsftest::NoiseBody(2000), text));
   return path;
 }
 
@@ -109,7 +109,7 @@ TEST(SongFileInfo, ReadsOnlyTheTrailerOfABigFile) {
   std::string fakeTags;
   while (fakeTags.size() < 8u * 1024 * 1024) fakeTags += "title=body\nlength=1\n";
   std::vector<uint8_t> body(fakeTags.begin(), fakeTags.end());
-  WriteFile(path, tagtest::SongBytes(body, "title=real\n"));
+  WriteFile(path, zsftest::WithTags(body, "title=real\n"));
   Info info = Get(path, PlayerSettings());
   EXPECT_EQ(info.title, "real (Unknown artist)");
   EXPECT_EQ(info.lengthMs, -1000);

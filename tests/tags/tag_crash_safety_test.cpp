@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "support/files.h"
-#include "tags/song_files.h"
+#include "support/tagged_file.h"
 #include "ui/tags.h"
 
 using zsftest::ReadFile;
@@ -22,11 +22,11 @@ TEST(TagCrashSafety, KilledRewriterLeavesOldOrNewFile) {
   TempDir dir;
   std::string path = dir.file("song.zsf");
   // Big enough that a rewrite takes a while, so kills land inside it.
-  std::vector<uint8_t> body = tagtest::Body(2 * 1024 * 1024, 3);
+  std::vector<uint8_t> body = zsftest::NoiseBody(2 * 1024 * 1024, 3);
   const std::string textA = "title=A\nlength=12\n";
   const std::string textB = "title=B with a longer value\nartist=x\nlength=345\n";
-  const std::vector<uint8_t> versionA = tagtest::SongBytes(body, textA);
-  const std::vector<uint8_t> versionB = tagtest::SongBytes(body, textB);
+  const std::vector<uint8_t> versionA = zsftest::WithTags(body, textA);
+  const std::vector<uint8_t> versionB = zsftest::WithTags(body, textB);
   WriteFile(path, versionA);
 
   std::mt19937 random(20261206);

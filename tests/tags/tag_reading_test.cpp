@@ -8,7 +8,7 @@
 
 #include "container/byte_stream.h"
 #include "support/files.h"
-#include "tags/song_files.h"
+#include "support/tagged_file.h"
 #include "ui/tags.h"
 
 using zsftest::TempDir;
@@ -27,7 +27,7 @@ struct Tags {
 
 std::string WriteSong(const TempDir& dir, const std::string& text, size_t bodySize = 300) {
   std::string path = dir.file("song.zsf");
-  WriteFile(path, tagtest::SongBytes(tagtest::Body(bodySize), text));
+  WriteFile(path, zsftest::WithTags(zsftest::NoiseBody(bodySize), text));
   return path;
 }
 
@@ -73,50 +73,35 @@ TEST(TagReading, ValueMayHoldSeparatorAndLineWithoutSeparatorJoinsNextName) {
   EXPECT_EQ(tags.value(1), "x");
 }
 
-TEST(TagReading, EmptyTagBlockGivesEmptyList) {
+TEST(TagReading, EmptyMissingAndInvalidTrailers) {
   TempDir dir;
-  Tags tags(WriteSong(dir, ""));
-  EXPECT_EQ(tags.result, 0u);
-  EXPECT_EQ(tags.list.count, 0);
-}
+  Tags empty(WriteSong(dir, ""));
+  EXPECT_EQ(empty.result, 0u);
+  EXPECT_EQ(empty.list.count, 0);
 
-TEST(TagReading, FilesWithoutValidTrailerHaveNoTags) {
-  TempDir dir;
+  // No file, or no trailer that fits the file: no tags, the caller's buffers untouched.
   std::string path = dir.file("bad.zsf");
   const std::vector<std::vector<uint8_t>> contents = {
       {}, {0x00}, {0x05, 0x00}, {'a', '=', 'b', 0x04, 0x00}, {'x', 0xFF, 0xFF}};
-  for (const auto& bytes : contents) {
-    WriteFile(path, bytes);
+  for (size_t i = 0; i <= contents.size(); ++i) {
+    if (i < contents.size()) WriteFile(path, contents[i]);
+    const std::string name = i < contents.size() ? path : dir.file("missing.zsf");
     uint16_t length = 77;
-    EXPECT_EQ(ReadTagText(path.c_str(), &length), nullptr);
+    EXPECT_EQ(ReadTagText(name.c_str(), &length), nullptr);
     EXPECT_EQ(length, 77);
-    Tags tags(path);
+    Tags tags(name);
     EXPECT_EQ(tags.result, 1u);
     EXPECT_EQ(tags.list.count, 0);
     char value[100] = "untouched";
     char* values[] = {value};
     const char* names[] = {"a"};
-    EXPECT_EQ(LookupTagValues(path.c_str(), names, values, 1, sizeof value), 1u);
+    EXPECT_EQ(LookupTagValues(name.c_str(), names, values, 1, sizeof value), 1u);
     EXPECT_STREQ(value, "untouched");
   }
 }
 
-TEST(TagReading, MissingFileLeavesListEmptyAndBuffersUntouched) {
-  TempDir dir;
-  std::string path = dir.file("missing.zsf");
-  Tags tags(path);
-  EXPECT_EQ(tags.result, 1u);
-  EXPECT_EQ(tags.list.count, 0);
-  EXPECT_EQ(ReadTagText(path.c_str()), nullptr);
-  char value[100] = "untouched";
-  char* values[] = {value};
-  const char* names[] = {"title"};
-  EXPECT_EQ(LookupTagValues(path.c_str(), names, values, 1, sizeof value), 1u);
-  EXPECT_STREQ(value, "untouched");
-}
-
 TEST(TagReading, TextFromStreamLeavesStreamAtStart) {
-  std::vector<uint8_t> bytes = tagtest::SongBytes(tagtest::Body(40), "title=T\n");
+  std::vector<uint8_t> bytes = zsftest::WithTags(zsftest::NoiseBody(40), "title=T\n");
   ByteStream* stream = StreamOpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
   StreamSeek(7, stream);
   uint16_t length = 0;
@@ -146,13 +131,8 @@ TEST(TagLookup, SubstringRuleTakesFirstOccurrenceFollowedBySeparator) {
   // ReadTags is tied to names: title is the second tag.
   Tags tags(path);
   EXPECT_EQ(FindTag(&tags.list, "title"), 1);
-}
-
-TEST(TagLookup, StoredUpperCaseNameIsNotFoundByLookup) {
-  TempDir dir;
-  std::string path = WriteSong(dir, "TITLE=Loud\n");
-  EXPECT_EQ(Lookup(path, "title"), "");
-  EXPECT_EQ(Lookup(path, "Title"), "");
+  // A name stored in upper case is not found by the lookup.
+  EXPECT_EQ(Lookup(WriteSong(dir, "TITLE=Loud\n"), "title"), "");
 }
 
 TEST(TagLookup, CallerNamesStayAsWrittenAndSeveralNamesFillInOneCall) {
@@ -193,21 +173,4 @@ TEST(TagList, FindTagIgnoresAsciiCaseOnly) {
   FreeTagList(&list);
   EXPECT_EQ(list.count, 0);
   EXPECT_EQ(list.names, nullptr);
-}
-
-TEST(TagList, RemoveTagKeepsOrderAndRefusesPositionsOutside) {
-  TagList list;
-  InitTagList(&list);
-  for (const char* n : {"a", "b", "c", "d"}) AddTag(&list, n, n);
-  EXPECT_EQ(RemoveTag(&list, 1), 0u);
-  ASSERT_EQ(list.count, 3);
-  EXPECT_STREQ(list.names[0], "a");
-  EXPECT_STREQ(list.names[1], "c");
-  EXPECT_STREQ(list.values[2], "d");
-  EXPECT_EQ(RemoveTag(&list, 3), 1u);
-  EXPECT_EQ(RemoveTag(&list, -1), 1u);
-  EXPECT_EQ(list.count, 3);
-  while (list.count) RemoveTag(&list, 0);
-  EXPECT_EQ(list.names, nullptr);
-  FreeTagList(&list);
 }
