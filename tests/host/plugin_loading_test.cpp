@@ -31,30 +31,6 @@ TEST(PluginLoading, TestHostLoadsARenamedCopy) {
   EXPECT_NE(rec->dsp_dosamples, nullptr);
 }
 
-TEST(PluginLoading, TestHostCountsOnlyTheEndOfSongMessage) {
-  TestHost host;
-  ASSERT_TRUE(host.ok()) << host.error();
-  HostWindow window = host.window();
-  window->post_message(window, 0x401, 0, 0);
-  window->post_message(window, kWmWaMpegEof, 0, 0);
-  EXPECT_EQ(host.EndMessages(), 1);
-  EXPECT_EQ(host.Messages(), (std::vector<unsigned>{0x401, kWmWaMpegEof}));
-}
-
-TEST(PluginLoading, TestHostsFollowingEachOtherStartClean) {
-  {
-    TestHost first;
-    ASSERT_TRUE(first.ok()) << first.error();
-    first.window()->post_message(first.window(), kWmWaMpegEof, 0, 0);
-    EXPECT_EQ(first.EndMessages(), 1);
-    TestHost second;
-    EXPECT_FALSE(second.ok()) << "two hosts would share the callbacks";
-  }
-  TestHost third;
-  ASSERT_TRUE(third.ok()) << third.error();
-  EXPECT_EQ(third.EndMessages(), 0);
-}
-
 TEST(PluginLoading, PlayerLoadsARenamedCopyAndFillsItsSide) {
   TempDir dir;
   const std::string copy = dir.file("some_other_name.so");

@@ -36,26 +36,20 @@ TEST(ZsfplayCli, HelpListsTheOptionsAndKeys) {
                            "--info", "--version", "NAME", "space", "left/right"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
-}
-
-TEST(ZsfplayCli, VersionIsThePluginsVersion) {
-  TempDir dir;
-  ProcessResult r = Zsfplay(dir, {"--version"});
+  r = Zsfplay(dir, {"--version"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "zsfplay 1.666\n");
 }
 
-TEST(ZsfplayCli, NoNameIsAnError) {
+TEST(ZsfplayCli, UsageErrorsFailWithStatusOne) {
   TempDir dir;
   ProcessResult r = Zsfplay(dir, {});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("no NAME"), std::string::npos) << r.err;
-}
-
-TEST(ZsfplayCli, UnknownOptionIsAnError) {
-  TempDir dir;
-  ProcessResult r = Zsfplay(dir, {"--no-such-option", "x.zsf"});
+  EXPECT_EQ(Zsfplay(dir, {"--no-such-option", "x.zsf"}).exitCode, 1);
+  r = Zsfplay(dir, {"-o", dir.file("out.wav"), "a.zsf", "b.zsf"});
   EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("FOLDER/"), std::string::npos) << r.err;
 }
 
 TEST(ZsfplayCli, TitlesOfAMissingFileNameItAndFail) {
@@ -94,23 +88,13 @@ TEST(ZsfplayCli, EveryNameThatFailsIsNamedAndTheStatusIsOne) {
   EXPECT_EQ(r.out, "") << "-q prints nothing but errors";
 }
 
-TEST(ZsfplayCli, OneWavFileForSeveralNamesIsRefused) {
-  TempDir dir;
-  ProcessResult r = Zsfplay(dir, {"-o", dir.file("out.wav"), "a.zsf", "b.zsf"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("FOLDER/"), std::string::npos) << r.err;
-}
-
-TEST(ZsfplayCli, AMissingPluginIsNamed) {
+TEST(ZsfplayCli, APluginThatCannotBeLoadedIsNamed) {
   TempDir dir;
   const std::string plugin = dir.file("nowhere/in_zsf.so");
-  ProcessResult r = Zsfplay(dir, {"--plugin", plugin, "song.zsf"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find(plugin + ": cannot load the plug-in"), std::string::npos) << r.err;
-}
+  ProcessResult missing = Zsfplay(dir, {"--plugin", plugin, "song.zsf"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find(plugin + ": cannot load the plug-in"), std::string::npos) << missing.err;
 
-TEST(ZsfplayCli, AFileThatIsNoPluginIsRefused) {
-  TempDir dir;
   const std::string fake = dir.file("fake.so");
   zsftest::WriteFile(fake, std::string("not a library"));
   ProcessResult r = Zsfplay(dir, {"--plugin", fake, "song.zsf"});
@@ -123,45 +107,6 @@ TEST(ZsfplayCli, AFileThatIsNoPluginIsRefused) {
   r = Zsfplay(dir, {"--plugin", info.dli_fname, "song.zsf"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not a plug-in: no winampGetInModule2"), std::string::npos) << r.err;
-}
-
-}  // namespace
-
-namespace {
-
-// --config, --about and --info run the record's slots between Init and Quit, so the
-// store is written at the end as the media player's Quit writes it.
-TEST(ZsfplayDialogs, AboutRunsBetweenInitAndQuit) {
-  TempDir dir;
-  ProcessResult r = Zsfplay(dir, {"--about"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(zsftest::FileExists(dir.file("registry.reg"))) << "Quit saves the settings";
-}
-
-TEST(ZsfplayDialogs, InfoOnAMissingFileReturns) {
-  TempDir dir;
-  ProcessOptions options;
-  options.env = {{"ZSF_REGISTRY", dir.file("registry.reg")}};
-  options.input = "ok\n";
-  ProcessResult r = RunProcess({kPlayer, "--info", dir.file("missing.zsf")}, options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-}
-
-TEST(ZsfplayDialogs, ConfigurationAnsweredOnStandardInputIsStored) {
-  TempDir dir;
-  ProcessOptions options;
-  options.env = {{"ZSF_REGISTRY", dir.file("registry.reg")}};
-  options.input = "mono on\n8bit on\ntitle %artist% - %title%\nok\n";
-  ProcessResult r = RunProcess({kPlayer, "--config"}, options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  std::vector<uint8_t> bytes = zsftest::ReadFile(dir.file("registry.reg"));
-  std::string store(bytes.begin(), bytes.end());
-  EXPECT_NE(store.find("ZSFPlay]"), std::string::npos) << store;
-  // The text front end echoes what it shows; without it the dialog is not built yet.
-  if (r.out.empty()) GTEST_SKIP() << "the configuration dialog shows nothing yet";
-  EXPECT_NE(store.find("\"Mono\"=dword:00000001"), std::string::npos) << store;
-  EXPECT_NE(store.find("\"LoBit\"=dword:00000001"), std::string::npos) << store;
-  EXPECT_NE(store.find("\"TitleOutput\"=\"%artist% - %title%\""), std::string::npos) << store;
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "collection/zgm_writer.h"
-#include "song_files.h"
+#include "support/song_maker.h"
+#include "support/wav_file.h"
 #include "support/files.h"
 #include "support/process.h"
+#include "support/settings_file.h"
 #include "support/test_host.h"
 
 namespace {
@@ -25,8 +27,8 @@ const std::string kPlayer = ZSF_BINARY_DIR "/zsfplay";
 class ZsfplayPlayback : public ::testing::Test {
  protected:
   void SetUp() override {
-    MakeSong(dir_, "first.zsf", "first.zsp", zsfsynth::BasicSpec(0, 2, 2), "First");
-    MakeSong(dir_, "second.zsf", "second.zsp", zsfsynth::BasicSpec(0, 2, 1), "Second");
+    ASSERT_TRUE(zsftest::MakeSongFromSpec(dir_, "first", zsfsynth::BasicSpec(0, 2, 2), zsftest::Titled("First")).ok);
+    ASSERT_TRUE(zsftest::MakeSongFromSpec(dir_, "second", zsfsynth::BasicSpec(0, 2, 1), zsftest::Titled("Second")).ok);
     zsftest::WriteFile(registry_, std::string(""));
     reference_ = Render(dir_.file("first.zsf"), -1, &played_);
     if (played_ != 0) GTEST_SKIP() << "the plug-in does not play songs yet";
@@ -65,18 +67,6 @@ class ZsfplayPlayback : public ::testing::Test {
     return zsftest::RunProcess(args, options);
   }
 
-  void SetStore(bool mono, bool lowBits) {
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "Windows Registry Editor Version 5.00\r\n\r\n"
-                  "[HKEY_LOCAL_MACHINE\\Software\\Quorvath Entertainment\\ZSFPlay]\r\n"
-                  "@=dword:0000029a\r\n\"DisableSEcho\"=dword:00000000\r\n"
-                  "\"LoBit\"=dword:%08x\r\n\"Mono\"=dword:%08x\r\n\"LoadLen\"=dword:00000000\r\n"
-                  "\"TitleOutput\"=\"%%title%% (%%artist%%)\"\r\n",
-                  lowBits ? 1u : 0u, mono ? 1u : 0u);
-    zsftest::WriteFile(registry_, std::string(text));
-  }
-
   TempDir dir_;
   const std::string registry_ = dir_.file("registry.reg");
   std::vector<uint8_t> reference_;
@@ -87,7 +77,7 @@ TEST_F(ZsfplayPlayback, TheWavHoldsExactlyTheRenderedPcm) {
   ProcessResult r = Zsfplay({"-q", "-o", "out.wav", "first.zsf"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  Wav w = ReadWav(dir_.file("out.wav"));
+  zsftest::Wav w = zsftest::ReadWav(dir_.file("out.wav"));
   ASSERT_TRUE(w.ok);
   EXPECT_EQ(w.format, 1u);
   EXPECT_EQ(w.channels, 2u);
@@ -97,13 +87,15 @@ TEST_F(ZsfplayPlayback, TheWavHoldsExactlyTheRenderedPcm) {
 }
 
 TEST_F(ZsfplayPlayback, TheStoreChoosesEightBitMonoAndTheHeaderSaysSo) {
-  SetStore(/*mono=*/true, /*lowBits=*/true);
+  zsftest::StoredSettings eightBitMono;
+  eightBitMono.mono = eightBitMono.loBit = true;
+  zsftest::WriteSettings(registry_, eightBitMono);
   int played = -1;
   std::vector<uint8_t> expected = Render(dir_.file("first.zsf"), -1, &played);
   ASSERT_EQ(played, 0);
   ProcessResult r = Zsfplay({"-q", "-o", "mono8.wav", "first.zsf"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  Wav w = ReadWav(dir_.file("mono8.wav"));
+  zsftest::Wav w = zsftest::ReadWav(dir_.file("mono8.wav"));
   ASSERT_TRUE(w.ok);
   EXPECT_EQ(w.channels, 1u);
   EXPECT_EQ(w.bits, 8u);
@@ -117,7 +109,7 @@ TEST_F(ZsfplayPlayback, SeekStartsTheFileAtTheTarget) {
   ASSERT_EQ(played, 0);
   ProcessResult r = Zsfplay({"-q", "--seek", "1000", "-o", "late.wav", "first.zsf"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  Wav w = ReadWav(dir_.file("late.wav"));
+  zsftest::Wav w = zsftest::ReadWav(dir_.file("late.wav"));
   ASSERT_TRUE(w.ok);
   EXPECT_TRUE(w.pcm == expected) << w.pcm.size() << " bytes against " << expected.size();
   // About one second (a whole number of 1024-frame blocks) shorter than the song.
@@ -133,8 +125,8 @@ TEST_F(ZsfplayPlayback, SeveralSongsGoToAFolderAndAFailureIsNamed) {
   EXPECT_NE(r.err.find("not played: broken.zsf\n"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("First (Unknown artist)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("-> out/first.wav"), std::string::npos) << r.out;
-  Wav first = ReadWav(dir_.file("out/first.wav"));
-  Wav second = ReadWav(dir_.file("out/second.wav"));
+  zsftest::Wav first = zsftest::ReadWav(dir_.file("out/first.wav"));
+  zsftest::Wav second = zsftest::ReadWav(dir_.file("out/second.wav"));
   ASSERT_TRUE(first.ok);
   ASSERT_TRUE(second.ok);
   EXPECT_TRUE(first.pcm == reference_);
@@ -146,8 +138,8 @@ TEST_F(ZsfplayPlayback, SeveralSongsGoToAFolderAndAFailureIsNamed) {
 TEST_F(ZsfplayPlayback, TheSameSongTwiceInAFolderKeepsBoth) {
   ProcessResult r = Zsfplay({"-q", "-o", "twice/", "first.zsf", "first.zsf"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(ReadWav(dir_.file("twice/first.wav")).pcm == reference_);
-  EXPECT_TRUE(ReadWav(dir_.file("twice/first-2.wav")).pcm == reference_);
+  EXPECT_TRUE(zsftest::ReadWav(dir_.file("twice/first.wav")).pcm == reference_);
+  EXPECT_TRUE(zsftest::ReadWav(dir_.file("twice/first-2.wav")).pcm == reference_);
 }
 
 TEST_F(ZsfplayPlayback, TitlesComeFromThePlugin) {
@@ -177,7 +169,7 @@ TEST_F(ZsfplayPlayback, WithoutASoundDeviceTheSongGoesToAWavHere) {
   }
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("./<song>.wav"), std::string::npos) << r.err;
-  EXPECT_TRUE(ReadWav(dir_.file("first.wav")).pcm == reference_);
+  EXPECT_TRUE(zsftest::ReadWav(dir_.file("first.wav")).pcm == reference_);
 }
 
 TEST_F(ZsfplayPlayback, CollectionTracksPlayLikeSongs) {
@@ -198,8 +190,8 @@ TEST_F(ZsfplayPlayback, CollectionTracksPlayLikeSongs) {
   ProcessResult r = Zsfplay({"-q", "-o", "tracks/", "set.zgm,1", "zgm://set.zgm,2", "set.zgm,3"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not played: set.zgm,3\n"), std::string::npos) << r.err;
-  EXPECT_TRUE(ReadWav(dir_.file("tracks/set-1.wav")).pcm == reference_);
-  EXPECT_TRUE(ReadWav(dir_.file("tracks/set-2.wav")).pcm == reference_);
+  EXPECT_TRUE(zsftest::ReadWav(dir_.file("tracks/set-1.wav")).pcm == reference_);
+  EXPECT_TRUE(zsftest::ReadWav(dir_.file("tracks/set-2.wav")).pcm == reference_);
   EXPECT_FALSE(zsftest::FileExists(dir_.file("tracks/set-3.wav")));
 }
 
