@@ -2,9 +2,10 @@
 // in the seek checkpoints, so a seek lands where straight playback is at that time.
 #include <gtest/gtest.h>
 
-#include "tests/engine/engine_fixtures.h"
+#include "support/engine_render.h"
+#include "support/module_sets.h"
 
-using namespace enginetest;
+using namespace zsftest;
 
 namespace {
 
@@ -36,18 +37,18 @@ zsfsynth::ModuleSpec ForwardJumpSpec(int orders, bool withJump) {
 }
 
 std::vector<int16_t> WholeSong(DUH* duh, double maxSeconds) {
-  Renderer renderer(duh, 2, 0);
+  SongRenderer renderer(duh, 2, 0);
   return renderer.Frames(FramesOf(maxSeconds));
 }
 
 TEST(JumpToOrder, ForwardJumpPlaysTheSkippedOrdersInSequence) {
-  Module jumping(0, zsfsynth::MakeItWithForwardJump(4));
+  LoadedModule jumping(0, zsfsynth::MakeItWithForwardJump(4));
   ASSERT_NE(jumping.duh, nullptr);
   EXPECT_NEAR(jumping.length() / double(kSecond), 4 * kOrderSeconds, 0.01);
 
   // The song with the jump sounds exactly like the same song without it.
-  Module with(0, Write(ForwardJumpSpec(5, true), 0));
-  Module without(0, Write(ForwardJumpSpec(5, false), 0));
+  LoadedModule with(0, SynthBytes(ForwardJumpSpec(5, true), 0));
+  LoadedModule without(0, SynthBytes(ForwardJumpSpec(5, false), 0));
   ASSERT_NE(with.duh, nullptr);
   ASSERT_NE(without.duh, nullptr);
   EXPECT_EQ(with.length(), without.length());
@@ -59,14 +60,14 @@ TEST(JumpToOrder, ForwardJumpPlaysTheSkippedOrdersInSequence) {
 
 TEST(JumpToOrder, SeekLandsWhereStraightPlaybackIsAtThatTime) {
   // 10 orders: 38.4 s, so seeks past 30 s start from the second checkpoint.
-  Module module(0, Write(ForwardJumpSpec(10, true), 0));
+  LoadedModule module(0, SynthBytes(ForwardJumpSpec(10, true), 0));
   ASSERT_NE(module.duh, nullptr);
   ASSERT_NEAR(module.length() / double(kSecond), 10 * kOrderSeconds, 0.01);
   std::vector<int16_t> straight = WholeSong(module.duh, 60);
 
   const long compare = FramesOf(1.5);
   for (int second : {2, 9, 31, 34}) {
-    Renderer seek(module.duh, 2, second * kSecond);
+    SongRenderer seek(module.duh, 2, second * kSecond);
     ASSERT_NE(seek.sr, nullptr);
     std::vector<int16_t> landed = seek.Frames(compare);
     ASSERT_EQ(landed.size(), static_cast<size_t>(compare * 2));
@@ -85,10 +86,10 @@ TEST(JumpToOrder, DefaultSwitchAndSetupBothIgnoreTheJump) {
   // ConfigureRenderer turns the switch on for playback.
   for (int on : {0, 1}) {
     EngineSetDefaultIgnoreJump(on);
-    Module module(0, zsfsynth::MakeItWithForwardJump(4));
+    LoadedModule module(0, zsfsynth::MakeItWithForwardJump(4));
     ASSERT_NE(module.duh, nullptr);
     EXPECT_NEAR(module.length() / double(kSecond), 4 * kOrderSeconds, 0.01);
-    Renderer renderer(module.duh, 2, 0);
+    SongRenderer renderer(module.duh, 2, 0);
     EXPECT_NEAR(renderer.FramesToEnd(FramesOf(60)) / 44100.0, 4 * kOrderSeconds, 0.03);
   }
   EngineSetDefaultIgnoreJump(1);

@@ -2,29 +2,31 @@
 // patch closes, each made from a valid synthesised module by changing one field.
 #include <gtest/gtest.h>
 
-#include "tests/engine/engine_fixtures.h"
+#include "support/engine_render.h"
+#include "support/module_sets.h"
+#include "support/module_fields.h"
 
-using namespace enginetest;
+using namespace zsftest;
 
 namespace {
 
 // Loads, has a finite length, and plays to its end within a minute.
 void ExpectPlaysToAnEnd(uint32_t kind, const std::vector<uint8_t>& bytes, const char* what) {
-  Module module(kind, bytes);
+  LoadedModule module(kind, bytes);
   ASSERT_NE(module.duh, nullptr) << what;
   EXPECT_GT(module.length(), 0) << what;
   EXPECT_LT(module.length(), 60 * kSecond) << what;
-  Renderer renderer(module.duh, 2, 0);
+  SongRenderer renderer(module.duh, 2, 0);
   long frames = renderer.FramesToEnd(FramesOf(120));
   EXPECT_LT(frames, FramesOf(120)) << what << ": the song does not end";
   EXPECT_NEAR(frames / 44100.0, module.length() / double(kSecond), 0.05) << what;
 }
 
-std::vector<uint8_t> BasicIt() { return Write(zsfsynth::BasicSpec(0, 2, 2), 0); }
+std::vector<uint8_t> BasicIt() { return SynthBytes(zsfsynth::BasicSpec(0, 2, 2), 0); }
 
 TEST(MalformedModule, EnvelopeWithMoreThan25NodesIsRefused) {
   // The envelope arrays hold 25 nodes; 26 overflowed the heap (CVE-2006-3668).
-  const std::vector<uint8_t> good = Write(zsfsynth::ItInstrumentSpec(), 0);
+  const std::vector<uint8_t> good = SynthBytes(zsfsynth::ItInstrumentSpec(), 0);
   ASSERT_FALSE(good.empty());
   std::vector<uint32_t> instruments = ItInstruments(good);
   ASSERT_FALSE(instruments.empty());
@@ -32,13 +34,13 @@ TEST(MalformedModule, EnvelopeWithMoreThan25NodesIsRefused) {
     size_t nodes = kItVolumeEnvelope + envelope * 82 + 1;
     std::vector<uint8_t> bytes = good;
     for (uint32_t at : instruments) bytes[at + nodes] = 25;
-    Module ok(0, bytes);
+    LoadedModule ok(0, bytes);
     EXPECT_NE(ok.duh, nullptr) << "25 nodes fit, envelope " << envelope;
     for (uint32_t at : instruments) bytes[at + nodes] = 26;
-    Module refused(0, bytes);
+    LoadedModule refused(0, bytes);
     EXPECT_EQ(refused.duh, nullptr) << "envelope " << envelope;
     bytes[instruments[0] + nodes] = 255;
-    Module refused255(0, bytes);
+    LoadedModule refused255(0, bytes);
     EXPECT_EQ(refused255.duh, nullptr) << "envelope " << envelope;
   }
 }
@@ -49,15 +51,15 @@ TEST(MalformedModule, TempoAndSpeedZeroTakeTheDefaults) {
   it[kItTempo] = 0;
   ExpectPlaysToAnEnd(0, it, "IT");
   // Speed 6, tempo 125: two 64-row orders take 15.36 s.
-  Module module(0, it);
+  LoadedModule module(0, it);
   EXPECT_NEAR(module.length() / double(kSecond), 15.36, 0.01);
 
-  std::vector<uint8_t> xm = Write(zsfsynth::BasicSpec(1, 2, 2), 1);
+  std::vector<uint8_t> xm = SynthBytes(zsfsynth::BasicSpec(1, 2, 2), 1);
   Put16(&xm, 76, 0);  // default speed
   Put16(&xm, 78, 0);  // default tempo (BPM)
   ExpectPlaysToAnEnd(1, xm, "XM");
 
-  std::vector<uint8_t> s3m = Write(zsfsynth::BasicSpec(2, 2, 2), 2);
+  std::vector<uint8_t> s3m = SynthBytes(zsfsynth::BasicSpec(2, 2, 2), 2);
   s3m[0x31] = 0;  // initial speed
   s3m[0x32] = 0;  // initial tempo
   ExpectPlaysToAnEnd(2, s3m, "S3M");
@@ -73,7 +75,7 @@ TEST(MalformedModule, SampleWithC5SpeedZeroPlays) {
   std::vector<uint8_t> bytes = BasicIt();
   for (uint32_t at : ItSamples(bytes)) Put32(&bytes, at + kItSampleC5Speed, 0);
   ExpectPlaysToAnEnd(0, bytes, "C5 speed 0");
-  std::vector<uint8_t> s3m = Write(zsfsynth::BasicSpec(2, 2, 2), 2);
+  std::vector<uint8_t> s3m = SynthBytes(zsfsynth::BasicSpec(2, 2, 2), 2);
   // S3M sample headers: parapointers (in 16-byte units) follow the order list.
   size_t orders = Get16(s3m, 0x20), samples = Get16(s3m, 0x22);
   for (size_t i = 0; i < samples; ++i) {
@@ -90,11 +92,11 @@ TEST(MalformedModule, NegativeAndHugeSampleLengths) {
 
   bytes = BasicIt();
   for (uint32_t at : ItSamples(bytes)) Put32(&bytes, at + kItSampleLength, 0x7FFFFFF0u);
-  Module huge(0, bytes);
+  LoadedModule huge(0, bytes);
   EXPECT_EQ(huge.duh, nullptr) << "more sample data than the file holds";
 
-  std::vector<uint8_t> xm = Write(zsfsynth::BasicSpec(1, 2, 2), 1);
-  Module plain(1, xm);
+  std::vector<uint8_t> xm = SynthBytes(zsfsynth::BasicSpec(1, 2, 2), 1);
+  LoadedModule plain(1, xm);
   ASSERT_NE(plain.duh, nullptr);
   // The first sample header follows the first instrument header; find it by its
   // length field, which equals the first sample's frames (8-bit).
@@ -106,9 +108,9 @@ TEST(MalformedModule, NegativeAndHugeSampleLengths) {
     }
   }
   ASSERT_TRUE(changed);
-  Module negative(1, xm);  // refused or played without the sample; never a crash
+  LoadedModule negative(1, xm);  // refused or played without the sample; never a crash
   if (negative.duh) {
-    Renderer renderer(negative.duh, 2, 0);
+    SongRenderer renderer(negative.duh, 2, 0);
     renderer.FramesToEnd(FramesOf(60));
   }
 }
@@ -117,14 +119,14 @@ TEST(MalformedModule, HugeCountsAreRefused) {
   for (size_t field : {kItOrderCount, kItInstrumentCount, kItSampleCount, kItPatternCount}) {
     std::vector<uint8_t> bytes = BasicIt();
     Put16(&bytes, field, 0xFFFF);
-    Module module(0, bytes);
+    LoadedModule module(0, bytes);
     EXPECT_EQ(module.duh, nullptr) << "count at 0x" << std::hex << field;
   }
-  std::vector<uint8_t> s3m = Write(zsfsynth::BasicSpec(2, 2, 2), 2);
+  std::vector<uint8_t> s3m = SynthBytes(zsfsynth::BasicSpec(2, 2, 2), 2);
   for (size_t field : {0x20, 0x22, 0x24}) {
     std::vector<uint8_t> bytes = s3m;
     Put16(&bytes, field, 0xFFFF);
-    Module module(2, bytes);
+    LoadedModule module(2, bytes);
     EXPECT_EQ(module.duh, nullptr) << "S3M count at 0x" << std::hex << field;
   }
 }
@@ -141,14 +143,14 @@ TEST(MalformedModule, PatternDataPastItsDeclaredSize) {
   // Declared longer than the file: refused.
   bytes = BasicIt();
   Put16(&bytes, ItPatterns(bytes).back() + kItPatternDataLength, 0xFFFF);
-  Module refused(0, bytes);
+  LoadedModule refused(0, bytes);
   EXPECT_EQ(refused.duh, nullptr);
 
   // XM: packed data whose last entry runs past the declared size.
-  std::vector<uint8_t> xm = Write(zsfsynth::BasicSpec(1, 2, 2), 1);
+  std::vector<uint8_t> xm = SynthBytes(zsfsynth::BasicSpec(1, 2, 2), 1);
   const size_t pattern = 60 + Get32(xm, 60);
   Put16(&xm, pattern + 7, static_cast<uint16_t>(Get16(xm, pattern + 7) - 1));
-  Module cut(1, xm);
+  LoadedModule cut(1, xm);
   EXPECT_EQ(cut.duh, nullptr);
 }
 
@@ -164,7 +166,7 @@ TEST(MalformedModule, EightChannelStartrekkerModLoads) {
     pattern = wide;
   }
   spec.modVariant = zsfsynth::ModVariant::kFlt8;
-  std::vector<uint8_t> bytes = Write(spec, 3);
+  std::vector<uint8_t> bytes = SynthBytes(spec, 3);
   ASSERT_FALSE(bytes.empty());
   ExpectPlaysToAnEnd(3, bytes, "FLT8");
 }
@@ -174,7 +176,7 @@ TEST(MalformedModule, CompressedSampleWithAnImpossibleBitWidthIsRefused) {
   zsfsynth::ModuleFile file;
   std::string error;
   ASSERT_TRUE(zsfsynth::WriteIt(zsfsynth::ItInstrumentSpec(), &file, &error)) << error;
-  Module intact(0, file.bytes);
+  LoadedModule intact(0, file.bytes);
   ASSERT_NE(intact.duh, nullptr);
   int corrupted = 0;
   for (const zsfsynth::WrittenSample& sample : file.samples) {
@@ -188,7 +190,7 @@ TEST(MalformedModule, CompressedSampleWithAnImpossibleBitWidthIsRefused) {
       bytes[sample.offset + 3] = 0x00;
       bytes[sample.offset + 4] = static_cast<uint8_t>(bytes[sample.offset + 4] | 1);
     }
-    Module module(0, bytes);
+    LoadedModule module(0, bytes);
     EXPECT_EQ(module.duh, nullptr) << "sample at " << sample.offset;
     ++corrupted;
   }
@@ -197,8 +199,8 @@ TEST(MalformedModule, CompressedSampleWithAnImpossibleBitWidthIsRefused) {
 
 TEST(MalformedModule, TruncatedModulesNeverReadPastTheirEnd) {
   std::vector<std::vector<uint8_t>> modules = {
-      Write(zsfsynth::ItInstrumentSpec(), 0), Write(zsfsynth::XmMultiSampleSpec(), 1),
-      Write(zsfsynth::BasicSpec(2, 3, 2), 2), Write(zsfsynth::BasicSpec(3, 3, 2), 3)};
+      SynthBytes(zsfsynth::ItInstrumentSpec(), 0), SynthBytes(zsfsynth::XmMultiSampleSpec(), 1),
+      SynthBytes(zsfsynth::BasicSpec(2, 3, 2), 2), SynthBytes(zsfsynth::BasicSpec(3, 3, 2), 3)};
   for (uint32_t kind = 0; kind < 4; ++kind) {
     const std::vector<uint8_t>& whole = modules[kind];
     ASSERT_FALSE(whole.empty());
@@ -208,7 +210,7 @@ TEST(MalformedModule, TruncatedModulesNeverReadPastTheirEnd) {
       prefix.shrink_to_fit();
       DUH* duh = EngineReadModule(kind, prefix.data(), static_cast<uint32_t>(prefix.size()));
       if (duh) {
-        Renderer renderer(duh, 2, 0);
+        SongRenderer renderer(duh, 2, 0);
         renderer.Frames(2048);
       }
       EngineUnload(duh);

@@ -6,10 +6,10 @@
 #include <map>
 #include <sstream>
 
-#include "tests/engine/engine_fixtures.h"
-#include "tests/support/files.h"
+#include "support/engine_render.h"
+#include "support/files.h"
 
-using namespace enginetest;
+using namespace zsftest;
 
 namespace {
 
@@ -44,12 +44,12 @@ TEST(RealModules, LoadWithTheirListedLengthAndPlayExactlyThatLong) {
   int kinds[4] = {0, 0, 0, 0};
   for (const auto& [file, seconds] : durations) {
     uint32_t kind = KindOf(file);
-    Module module(kind, zsftest::ReadFile(kModules + "/" + file));
+    LoadedModule module(kind, zsftest::ReadFile(kModules + "/" + file));
     ASSERT_NE(module.duh, nullptr) << file;
     ++kinds[kind];
     // Listed times come from other players; they agree to a fraction of a second.
     EXPECT_NEAR(module.length() / double(kSecond), seconds, 0.5) << file;
-    Renderer renderer(module.duh, 2, 0);
+    SongRenderer renderer(module.duh, 2, 0);
     long frames = renderer.FramesToEnd(FramesOf(seconds + 60));
     EXPECT_NEAR(frames / 44100.0, module.length() / double(kSecond), 0.01) << file;
   }
@@ -59,12 +59,12 @@ TEST(RealModules, LoadWithTheirListedLengthAndPlayExactlyThatLong) {
 TEST(RealModules, SeekIntoARealSongMatchesStraightPlayback) {
   const std::string file = kModules + "/it/pingus-data__rough_journey.it";
   if (!zsftest::FileExists(file)) GTEST_SKIP() << "no " << file;
-  Module module(0, zsftest::ReadFile(file));
+  LoadedModule module(0, zsftest::ReadFile(file));
   ASSERT_NE(module.duh, nullptr);
-  Renderer straight(module.duh, 2, 0);
+  SongRenderer straight(module.duh, 2, 0);
   std::vector<int16_t> all = straight.Frames(FramesOf(75));
   for (int second : {20, 65}) {
-    Renderer seek(module.duh, 2, second * kSecond);
+    SongRenderer seek(module.duh, 2, second * kSecond);
     std::vector<int16_t> landed = seek.Frames(FramesOf(1.5));
     EXPECT_LT(LoudnessDifference(all, FramesOf(second), landed), 0.02) << second << " s";
   }

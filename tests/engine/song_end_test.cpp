@@ -3,9 +3,10 @@
 // unknown (0), and plays.
 #include <gtest/gtest.h>
 
-#include "tests/engine/engine_fixtures.h"
+#include "support/engine_render.h"
+#include "support/module_sets.h"
 
-using namespace enginetest;
+using namespace zsftest;
 
 namespace {
 
@@ -14,12 +15,12 @@ constexpr double kOrderSeconds = 3.84;
 
 TEST(SongEnd, LoopJumpToStartPlaysEachOrderOnce) {
   for (int orders : {1, 3, 5}) {
-    Module module(0, zsfsynth::MakeItWithLoopJump(orders));
+    LoadedModule module(0, zsfsynth::MakeItWithLoopJump(orders));
     ASSERT_NE(module.duh, nullptr);
     const double expected = orders * kOrderSeconds;
     EXPECT_NEAR(module.length() / double(kSecond), expected, 0.01) << orders << " orders";
 
-    Renderer renderer(module.duh, 2, 0);
+    SongRenderer renderer(module.duh, 2, 0);
     long frames = renderer.FramesToEnd(FramesOf(expected * 3));
     EXPECT_NEAR(frames / 44100.0, expected, 0.03) << "playback stops after one pass";
   }
@@ -27,13 +28,13 @@ TEST(SongEnd, LoopJumpToStartPlaysEachOrderOnce) {
 
 TEST(SongEnd, XmSpeedZeroEndsTheSongThere) {
   for (int row : {0, 8, 40}) {
-    Module module(1, zsfsynth::MakeXmWithSpeedZero(row));
+    LoadedModule module(1, zsfsynth::MakeXmWithSpeedZero(row));
     ASSERT_NE(module.duh, nullptr);
     // Rows before the F00 play at speed 6, tempo 125: 0.12 s each.
     const double expected = row * 0.12;
     EXPECT_NEAR(module.length() / double(kSecond), expected, 0.01) << "row " << row;
 
-    Renderer renderer(module.duh, 2, 0);
+    SongRenderer renderer(module.duh, 2, 0);
     long frames = renderer.FramesToEnd(FramesOf(60));
     EXPECT_NEAR(frames / 44100.0, expected, 0.03) << "row " << row;
   }
@@ -41,9 +42,9 @@ TEST(SongEnd, XmSpeedZeroEndsTheSongThere) {
 
 TEST(SongEnd, WithoutTheSetupTheSongGoesOnAtItsLoop) {
   // The library's own renderer loops; ConfigureRenderer is what ends the song.
-  Module module(0, zsfsynth::MakeItWithLoopJump(2));
+  LoadedModule module(0, zsfsynth::MakeItWithLoopJump(2));
   ASSERT_NE(module.duh, nullptr);
-  Renderer renderer(module.duh, 2, 0, /*configure=*/false);
+  SongRenderer renderer(module.duh, 2, 0, /*configure=*/false);
   long limit = FramesOf(4 * kOrderSeconds);
   EXPECT_GE(renderer.FramesToEnd(limit), limit);
 }
@@ -60,14 +61,14 @@ TEST(SongEnd, LengthBeyondTwoHoursIsUnknownButTheSongPlays) {
     pattern.At(0, 0, spec.channels).instrument = 1;
   }
   spec.samples[0].loop = true;
-  Module module(0, Write(spec, 0));
+  LoadedModule module(0, SynthBytes(spec, 0));
   ASSERT_NE(module.duh, nullptr);
   EXPECT_EQ(module.length(), 0);
 
-  Renderer start(module.duh, 2, 0);
+  SongRenderer start(module.duh, 2, 0);
   EXPECT_EQ(start.Frames(4096).size(), 4096u * 2);
   // A seek into the measured part (checkpoints exist up to two hours) works too.
-  Renderer later(module.duh, 2, 3600 * kSecond);
+  SongRenderer later(module.duh, 2, 3600 * kSecond);
   ASSERT_NE(later.sr, nullptr);
   EXPECT_EQ(later.Frames(1024).size(), 1024u * 2);
 }

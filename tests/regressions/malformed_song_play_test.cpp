@@ -11,11 +11,13 @@
 #include "samples/zsp_writer.h"
 #include "support/files.h"
 #include "support/test_host.h"
-#include "tests/engine/engine_fixtures.h"
+#include "support/engine_render.h"
+#include "support/module_sets.h"
+#include "support/module_fields.h"
 
 namespace {
 
-using namespace enginetest;
+using namespace zsftest;
 
 const char* const kExtensions[] = {".IT", ".XM", ".S3M", ".MOD"};
 
@@ -56,16 +58,16 @@ Outcome PlayThrough(const std::vector<uint8_t>& module, uint32_t kind, const cha
   return Outcome::Ended;
 }
 
-std::vector<uint8_t> BasicIt() { return Write(zsfsynth::BasicSpec(0, 2, 2), 0); }
+std::vector<uint8_t> BasicIt() { return SynthBytes(zsfsynth::BasicSpec(0, 2, 2), 0); }
 
 TEST(MalformedSongPlay, IntactModuleStoredWholePlaysToItsEnd) {
   // The control: the way these songs are made does not itself make Play fail.
   EXPECT_EQ(PlayThrough(BasicIt(), 0, "intact IT"), Outcome::Ended);
-  EXPECT_EQ(PlayThrough(Write(zsfsynth::BasicSpec(1, 2, 2), 1), 1, "intact XM"), Outcome::Ended);
+  EXPECT_EQ(PlayThrough(SynthBytes(zsfsynth::BasicSpec(1, 2, 2), 1), 1, "intact XM"), Outcome::Ended);
 }
 
 TEST(MalformedSongPlay, EnvelopeWithMoreThan25NodesIsRefused) {
-  std::vector<uint8_t> bytes = Write(zsfsynth::ItInstrumentSpec(), 0);
+  std::vector<uint8_t> bytes = SynthBytes(zsfsynth::ItInstrumentSpec(), 0);
   for (uint32_t at : ItInstruments(bytes)) bytes[at + kItVolumeEnvelope + 1] = 200;
   EXPECT_EQ(PlayThrough(bytes, 0, "envelope nodes"), Outcome::Refused);
 }
@@ -124,7 +126,7 @@ TEST(MalformedSongPlay, SongLongerThanTwoHoursStartsWithAnUnknownLength) {
   zsftest::TestHost host;
   ASSERT_TRUE(host.ok()) << host.error();
   host.Init();
-  const std::string song = WriteSong(host.dir(), "long", 0, Write(spec, 0));
+  const std::string song = WriteSong(host.dir(), "long", 0, SynthBytes(spec, 0));
   ASSERT_EQ(host.Play(song), 0);
   EXPECT_LE(host.record()->GetLength(), 0);
   EXPECT_TRUE(host.WaitUntil([&] { return !host.Written().empty(); }));
