@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "authoring_fixtures.h"
+#include "support/module_sets.h"
 #include "samples/sample_store.h"
 #include "container/byte_stream.h"
 #include "support/process.h"
 #include "ui/tags.h"
 
-using namespace authoringtest;
+using namespace zsftest;
 
 namespace {
 
@@ -25,7 +25,7 @@ zsfpack::PackOptions Defaults() {
 }
 
 TestModule Synth(const std::string& name, const zsfsynth::ModuleSpec& spec, uint32_t kind) {
-  return Make(name, spec, kind);
+  return MakeTestModule(name, spec, kind);
 }
 
 uint32_t EntriesIn(const std::vector<uint8_t>& pack) {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "authoring_fixtures.h"
+#include "support/module_sets.h"
 
-using namespace authoringtest;
+using namespace zsftest;
 
 namespace {
 
