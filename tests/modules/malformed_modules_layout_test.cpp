@@ -3,6 +3,8 @@
 // overlapping samples and impossible compressed data.
 #include <gtest/gtest.h>
 
+#include "support/module_sets.h"
+#include "support/module_fields.h"
 #include "tools/modules/module_layout.h"
 #include "tools/synth/module_synth.h"
 
@@ -10,24 +12,7 @@ namespace {
 
 using zsfmod::ModuleLayout;
 using zsfmod::SampleLayout;
-
-std::vector<uint8_t> Write(const zsfsynth::ModuleSpec& spec, uint32_t kind) {
-  zsfsynth::ModuleFile file;
-  std::string error;
-  EXPECT_TRUE(zsfsynth::WriteModule(spec, kind, &file, &error)) << error;
-  return file.bytes;
-}
-
-void Put16(std::vector<uint8_t>* b, size_t at, uint16_t v) {
-  (*b)[at] = static_cast<uint8_t>(v);
-  (*b)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
-}
+using namespace zsftest;
 
 // Expects ReadModuleLayout to fail with an error containing WHAT.
 void ExpectError(const std::vector<uint8_t>& file, uint32_t kind, const std::string& what) {
@@ -42,11 +27,11 @@ TEST(MalformedModulesLayout, EveryTruncationIsRefused) {
   zsfsynth::ModuleSpec compressed = zsfsynth::ItInstrumentSpec();
   std::swap(compressed.samples[4], compressed.samples[5]);  // a compressed sample last
   const std::pair<std::vector<uint8_t>, uint32_t> files[] = {
-      {Write(zsfsynth::BasicSpec(zsfmod::kKindIt, 3, 2), zsfmod::kKindIt), zsfmod::kKindIt},
-      {Write(compressed, zsfmod::kKindIt), zsfmod::kKindIt},
-      {Write(zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm), zsfmod::kKindXm},
-      {Write(zsfsynth::BasicSpec(zsfmod::kKindS3m, 3, 2), zsfmod::kKindS3m), zsfmod::kKindS3m},
-      {Write(zsfsynth::BasicSpec(zsfmod::kKindMod, 3, 2), zsfmod::kKindMod), zsfmod::kKindMod},
+      {SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindIt, 3, 2), zsfmod::kKindIt), zsfmod::kKindIt},
+      {SynthBytes(compressed, zsfmod::kKindIt), zsfmod::kKindIt},
+      {SynthBytes(zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm), zsfmod::kKindXm},
+      {SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindS3m, 3, 2), zsfmod::kKindS3m), zsfmod::kKindS3m},
+      {SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindMod, 3, 2), zsfmod::kKindMod), zsfmod::kKindMod},
   };
   for (const auto& f : files) {
     ModuleLayout layout;
@@ -67,7 +52,7 @@ TEST(MalformedModulesLayout, EveryTruncationIsRefused) {
 }
 
 TEST(MalformedModulesLayout, ItAbsurdCountsAndOffsets) {
-  const std::vector<uint8_t> good = Write(zsfsynth::BasicSpec(zsfmod::kKindIt, 2, 1), zsfmod::kKindIt);
+  const std::vector<uint8_t> good = SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindIt, 2, 1), zsfmod::kKindIt);
   std::vector<uint8_t> b = good;
   Put16(&b, 0x24, 0xFFFF);
   ExpectError(b, zsfmod::kKindIt, "65535 samples");
@@ -130,7 +115,7 @@ TEST(MalformedModulesLayout, ItImpossibleCompressedDataFailsToDecode) {
 }
 
 TEST(MalformedModulesLayout, XmAbsurdCountsAndSizes) {
-  const std::vector<uint8_t> good = Write(zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm);
+  const std::vector<uint8_t> good = SynthBytes(zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm);
   std::vector<uint8_t> b = good;
   Put16(&b, 72, 1000);
   ExpectError(b, zsfmod::kKindXm, "1000 instruments");
@@ -164,7 +149,7 @@ TEST(MalformedModulesLayout, XmAbsurdCountsAndSizes) {
 }
 
 TEST(MalformedModulesLayout, S3mAbsurdCountsAndPointers) {
-  const std::vector<uint8_t> good = Write(zsfsynth::BasicSpec(zsfmod::kKindS3m, 2, 1), zsfmod::kKindS3m);
+  const std::vector<uint8_t> good = SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindS3m, 2, 1), zsfmod::kKindS3m);
   std::vector<uint8_t> b = good;
   Put16(&b, 0x22, 999);
   ExpectError(b, zsfmod::kKindS3m, "999 instruments");
@@ -191,7 +176,7 @@ TEST(MalformedModulesLayout, S3mAbsurdCountsAndPointers) {
 }
 
 TEST(MalformedModulesLayout, ModSongLengthAndPatterns) {
-  const std::vector<uint8_t> good = Write(zsfsynth::BasicSpec(zsfmod::kKindMod, 2, 1), zsfmod::kKindMod);
+  const std::vector<uint8_t> good = SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindMod, 2, 1), zsfmod::kKindMod);
   const size_t songLength = 20 + 31 * 30;
   std::vector<uint8_t> b = good;
   b[songLength] = 0;

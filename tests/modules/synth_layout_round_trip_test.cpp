@@ -3,6 +3,7 @@
 // samples were generated from.
 #include <gtest/gtest.h>
 
+#include "support/module_sets.h"
 #include "tools/modules/module_layout.h"
 #include "tools/synth/module_synth.h"
 
@@ -59,21 +60,8 @@ ModuleSpec WithSampleStorage(ModuleSpec spec, zsfsynth::ItStorage from, zsfsynth
   return spec;
 }
 
-ModuleSpec WithChannels(ModuleSpec spec, uint8_t channels) {
-  for (zsfsynth::PatternSpec& p : spec.patterns) {
-    zsfsynth::PatternSpec wide;
-    wide.Resize(p.rows, channels);
-    for (uint16_t r = 0; r < p.rows; ++r)
-      for (uint8_t ch = 0; ch < spec.channels && ch < channels; ++ch)
-        wide.At(r, ch, channels) = p.At(r, ch, spec.channels);
-    p = wide;
-  }
-  spec.channels = channels;
-  return spec;
-}
-
 ModuleSpec Mod(zsfsynth::ModVariant variant, uint8_t channels) {
-  ModuleSpec spec = WithChannels(zsfsynth::BasicSpec(zsfmod::kKindMod, 5, 3), channels);
+  ModuleSpec spec = zsftest::WithChannels(zsfsynth::BasicSpec(zsfmod::kKindMod, 5, 3), channels);
   spec.modVariant = variant;
   return spec;
 }
@@ -116,41 +104,6 @@ TEST(SynthLayoutRoundTrip, EveryFormatAndSampleKind) {
       {"MOD 15 samples", zsfmod::kKindMod, Mod(ModVariant::kFifteen, 4)},
   };
   for (const Case& c : cases) ExpectRoundTrip(c);
-}
-
-TEST(SynthLayoutRoundTrip, ReportsEncodingsAndVariants) {
-  ModuleFile it;
-  std::string error;
-  ASSERT_TRUE(zsfsynth::WriteIt(zsfsynth::ItInstrumentSpec(), &it, &error)) << error;
-  ModuleLayout layout;
-  ASSERT_TRUE(zsfmod::ReadModuleLayout(it.bytes, zsfmod::kKindIt, &layout, &error)) << error;
-  ASSERT_EQ(layout.samples.size(), 6u);
-  EXPECT_EQ(layout.samples[0].encoding, SampleLayout::kSigned);
-  EXPECT_EQ(layout.samples[1].encoding, SampleLayout::kUnsigned);
-  EXPECT_EQ(layout.samples[2].encoding, SampleLayout::kItCompressed214);
-  EXPECT_EQ(layout.samples[3].channels, 2);
-  EXPECT_EQ(layout.samples[4].encoding, SampleLayout::kItCompressed214);
-  EXPECT_EQ(layout.samples[4].bits, 16);
-
-  ModuleFile xm;
-  ASSERT_TRUE(zsfsynth::WriteXm(zsfsynth::XmMultiSampleSpec(), &xm, &error)) << error;
-  ASSERT_TRUE(zsfmod::ReadModuleLayout(xm.bytes, zsfmod::kKindXm, &layout, &error)) << error;
-  ASSERT_EQ(layout.samples.size(), 7u);
-  EXPECT_EQ(layout.samples[3].instrument, 0);
-  EXPECT_EQ(layout.samples[4].instrument, 1);
-  EXPECT_EQ(layout.samples[4].index, 4);
-  for (const SampleLayout& s : layout.samples) EXPECT_EQ(s.encoding, SampleLayout::kDelta);
-
-  const std::pair<zsfsynth::ModVariant, std::string> variants[] = {
-      {zsfsynth::ModVariant::kMK, "M.K."}, {zsfsynth::ModVariant::kFlt8, "FLT8"},
-      {zsfsynth::ModVariant::kFifteen, "15-sample"}};
-  for (const auto& v : variants) {
-    ModuleFile mod;
-    ModuleSpec spec = Mod(v.first, v.first == zsfsynth::ModVariant::kFlt8 ? 8 : 4);
-    ASSERT_TRUE(zsfsynth::WriteMod(spec, &mod, &error)) << error;
-    ASSERT_TRUE(zsfmod::ReadModuleLayout(mod.bytes, zsfmod::kKindMod, &layout, &error)) << error;
-    EXPECT_EQ(layout.variant, v.second);
-  }
 }
 
 TEST(SynthLayoutRoundTrip, PlainPcmRewriteKeepsEverySampleAndOffset) {
@@ -259,38 +212,6 @@ TEST(SynthLayoutRoundTrip, BigEndianItSamplesDecodeAndRewrite) {
   std::vector<uint8_t> plain;
   ASSERT_TRUE(zsfmod::StoreItSamplesAsPlainPcm(b, &plain, &error)) << error;
   EXPECT_EQ(plain, file.bytes);  // same size, so everything else stays in place
-}
-
-TEST(SynthLayoutRoundTrip, ReadyMadeSongsAreWellFormed) {
-  std::string error;
-  ModuleLayout layout;
-  const std::vector<uint8_t> loopJump = zsfsynth::MakeItWithLoopJump();
-  const std::vector<uint8_t> forwardJump = zsfsynth::MakeItWithForwardJump();
-  const std::vector<uint8_t> speedZero = zsfsynth::MakeXmWithSpeedZero(8);
-  const std::vector<uint8_t> demo = zsfsynth::MakeDemoTune();
-  EXPECT_TRUE(zsfmod::ReadModuleLayout(loopJump, zsfmod::kKindIt, &layout, &error)) << error;
-  EXPECT_TRUE(zsfmod::ReadModuleLayout(forwardJump, zsfmod::kKindIt, &layout, &error)) << error;
-  EXPECT_TRUE(zsfmod::ReadModuleLayout(speedZero, zsfmod::kKindXm, &layout, &error)) << error;
-  ASSERT_TRUE(zsfmod::ReadModuleLayout(demo, zsfmod::kKindIt, &layout, &error)) << error;
-  EXPECT_EQ(layout.samples.size(), 5u);
-  // Deterministic: the same description gives the same bytes.
-  EXPECT_EQ(zsfsynth::MakeDemoTune(), demo);
-  EXPECT_EQ(zsfsynth::MakeXmWithSpeedZero(8), speedZero);
-
-  // The demo lasts 20-40 s: rows played at speed 6, tempo 125 (0.12 s a row).
-  const ModuleSpec spec = zsfsynth::DemoTuneSpec();
-  double rows = 0;
-  for (uint8_t o : spec.orders) {
-    const zsfsynth::PatternSpec& p = spec.patterns[o];
-    uint16_t played = p.rows;
-    for (uint16_t r = 0; r < p.rows && played == p.rows; ++r)
-      for (uint8_t ch = 0; ch < spec.channels; ++ch)
-        if (p.cells[r * spec.channels + ch].effect == zsfsynth::kFxItBreak) played = r + 1;
-    rows += played;
-  }
-  const double seconds = rows * spec.speed * 2.5 / spec.tempo;
-  EXPECT_GT(seconds, 20.0);
-  EXPECT_LT(seconds, 40.0);
 }
 
 TEST(SynthLayoutRoundTrip, WritersRefuseWhatTheFormatCannotHold) {
