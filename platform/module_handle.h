@@ -4,6 +4,7 @@
 
 using ModuleHandle = void*;
 
-// The dlopen handle of the shared object holding this function (the main program's
-// handle when the code is linked into an executable); null if the loader knows nothing.
+// The handle of the library holding this function: its HMODULE on Windows, its
+// dlopen handle elsewhere (the main program's when the code is linked into an
+// executable); null if the loader knows nothing.
 ModuleHandle CurrentModuleHandle();

@@ -2,6 +2,10 @@
 #include "plugin/host_api.h"
 #include "plugin/module_record.h"
 
-extern "C" __attribute__((visibility("default"))) In_Module* ZSF_CDECL winampGetInModule2() {
-  return GetModuleRecord();
-}
+#if defined(_WIN32)
+#define ZSF_EXPORT __declspec(dllexport)
+#else
+#define ZSF_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" ZSF_EXPORT In_Module* ZSF_CDECL winampGetInModule2() { return GetModuleRecord(); }

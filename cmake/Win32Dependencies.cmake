@@ -1,0 +1,31 @@
+# The Windows build's libraries: lzo2, libogg and libvorbis cross-built as static
+# libraries from Debian's sources by cmake/win32-deps into a prefix of their own,
+# found through their pkg-config files there (never the build machine's).
+set(ZSF_WIN32_DEPS_PREFIX "" CACHE PATH
+  "Prefix holding the cross-built lzo2, ogg and vorbis (empty: build it with cmake/win32-deps)")
+
+if(NOT ZSF_WIN32_DEPS_PREFIX)
+  message(STATUS "in_zsf: obtaining the Windows libraries (cmake/win32-deps)")
+  execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/win32-deps
+    OUTPUT_VARIABLE _deps_prefix OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE _deps_result)
+  if(NOT _deps_result EQUAL 0 OR NOT IS_DIRECTORY "${_deps_prefix}")
+    message(FATAL_ERROR "in_zsf: could not build the Windows libraries (cmake/win32-deps "
+      "failed); pass -DZSF_WIN32_DEPS_PREFIX=PATH to a prefix holding lib/liblzo2.a, "
+      "lib/libogg.a, lib/libvorbis.a and their lib/pkgconfig files")
+  endif()
+  set(ZSF_WIN32_DEPS_PREFIX ${_deps_prefix} CACHE PATH
+    "Prefix holding the cross-built lzo2, ogg and vorbis" FORCE)
+endif()
+
+list(APPEND CMAKE_FIND_ROOT_PATH ${ZSF_WIN32_DEPS_PREFIX})
+list(REMOVE_DUPLICATES CMAKE_FIND_ROOT_PATH)
+set(ENV{PKG_CONFIG_LIBDIR} ${ZSF_WIN32_DEPS_PREFIX}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+pkg_check_modules(LZO2 REQUIRED IMPORTED_TARGET lzo2)
+pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbis)
