@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/registry_store.h"
+#include "platform/settings_key.h"
 
 // Constant-initialised: the defaults hold before any code of ours runs.
 PlayerSettings TheSettings;
@@ -24,7 +24,7 @@ void SetTemplate(PlayerSettings* s, const std::string& text) {
 }
 
 // Writes the stored values into KEY, in the store's order, the marker last.
-bool WriteValues(const PlayerSettings& s, RegistryKey* key) {
+bool WriteValues(const PlayerSettings& s, SettingsKey* key) {
   size_t n = strnlen(s.TitleOutput, kTitleTemplateSize - 1);
   std::string title(s.TitleOutput, n);
   // The template comes from a one-line field; a line break could not be stored.
@@ -42,32 +42,30 @@ void PlayerSettings::Reset() { *this = PlayerSettings(); }
 
 uint32_t PlayerSettings::Load() {
   Reset();
-  RegistryStore store;
-  // An unreadable store is left alone here; the next save moves it aside.
-  if (!store.Readable()) return 1;
-  RegistryKey* key = store.CreateKey(kSettingsKeyPath);
-  if (!key) return 1;
+  SettingsKey key(kSettingsKeyPath, SettingsKey::Use::Load);
+  // A key we may not open (no rights, or a store that cannot be read) keeps the defaults.
+  if (!key.IsOpen()) return 1;
 
   uint32_t marker = 0;
-  if (!key->ReadDword(kMarker, &marker) || marker != kSettingsWrittenMarker) {
+  if (!key.ReadDword(kMarker, &marker) || marker != kSettingsWrittenMarker) {
     // First start, or a marker another program wrote: the defaults replace every value.
-    WriteValues(*this, key);
-    store.Save();
+    WriteValues(*this, &key);
+    key.Commit();
   }
 
-  key->ReadDword(kDisableSEcho, &DisableSEcho);
-  key->ReadDword(kLoBit, &LoBit);
-  key->ReadDword(kMono, &Mono);
-  key->ReadDword(kLoadLen, &LoadLen);
+  key.ReadDword(kDisableSEcho, &DisableSEcho);
+  key.ReadDword(kLoBit, &LoBit);
+  key.ReadDword(kMono, &Mono);
+  key.ReadDword(kLoadLen, &LoadLen);
   std::string title;
-  if (key->ReadString(kTitleOutput, &title)) SetTemplate(this, title);
+  if (key.ReadString(kTitleOutput, &title)) SetTemplate(this, title);
   KeepSamples = 0;
   return 0;
 }
 
 uint32_t PlayerSettings::Save() const {
-  RegistryStore store;  // the file as it is now, so other programs' changes survive
-  RegistryKey* key = store.CreateKey(kSettingsKeyPath);
-  if (!key || !WriteValues(*this, key)) return 1;
-  return store.Save() ? 0 : 1;
+  // Opened afresh, so that what other programs changed in the store meanwhile survives.
+  SettingsKey key(kSettingsKeyPath, SettingsKey::Use::Save);
+  if (!key.IsOpen() || !WriteValues(*this, &key)) return 1;
+  return key.Commit() ? 0 : 1;
 }
