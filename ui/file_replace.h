@@ -8,12 +8,13 @@
 struct ByteStream;
 
 struct FileReplacement {
-  char* target;        // the file being replaced (symbolic links resolved)
+  char* target;        // the file being replaced (absolute; symbolic links resolved on POSIX)
   char* temporary;     // the new contents until the commit
   ByteStream* stream;  // write stream on temporary
 };
 
-// Creates the temporary file beside PATH with PATH's permission bits. 1 when PATH
+// Creates the temporary file beside PATH with PATH's permission bits (POSIX) or
+// descriptive attributes (Windows, at the commit). 1 when PATH
 // does not exist or the folder is not writable; nothing is left behind then.
 uint32_t BeginFileReplacement(const char* path, FileReplacement* replacement);
 // Flushes and syncs the new contents and renames them over the target. 1 when a

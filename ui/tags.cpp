@@ -1,7 +1,5 @@
 #include "ui/tags.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +7,7 @@
 #include "container/byte_cursor.h"
 #include "container/byte_stream.h"
 #include "container/byte_writer.h"
+#include "platform/file_size.h"
 #include "ui/file_replace.h"
 
 namespace {
@@ -149,9 +148,9 @@ uint32_t WriteTagText(const char* path, const char* text) {
   ByteStream* in = StreamOpenFile(path);
   if (!in) return 1;
   // A stream measures at most 4 GiB; a bigger file would lose its tail.
-  struct stat info;
+  uint64_t fileSize = 0;
   TagBlockPlace place;
-  if (fstat(fileno(in->file), &info) != 0 || static_cast<uint64_t>(info.st_size) != in->size ||
+  if (!OpenFileSize(in->file, &fileSize) || fileSize != in->size ||
       !FindTagBlock(in, &place)) {
     StreamClose(in);
     return 1;
