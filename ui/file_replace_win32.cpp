@@ -50,7 +50,10 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* r) {
   std::string target = FullPath(path);
   if (target.empty()) return 1;
   DWORD attributes = GetFileAttributesA(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
+  // A read-only song is one its owner does not want changed.
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    return 1;
 
   // A name of our own beside the target, created exclusively (CREATE_NEW), so that
   // nothing the user or another writer owns is ever opened or truncated.
@@ -97,8 +100,8 @@ uint32_t CommitFileReplacement(FileReplacement* r) {
     DWORD attributes = GetFileAttributesA(r->target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes))
       SetFileAttributesA(r->temporary, attributes & kKeptAttributes);
-    // Refused for a read-only target or one another program holds open; the target
-    // then keeps its old contents.
+    // Refused while another program holds the target open; it then keeps its old
+    // contents.
     ok = MoveFileExA(r->temporary, r->target,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
