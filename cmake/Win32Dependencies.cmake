@@ -4,6 +4,11 @@
 set(ZSF_WIN32_DEPS_PREFIX "" CACHE PATH
   "Prefix holding the cross-built lzo2, ogg and vorbis (empty: build it with cmake/win32-deps)")
 
+if(NOT ZSF_WIN32_DEPS_PREFIX AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # cmake/win32-deps builds the 32-bit libraries the shipped plug-in links.
+  message(FATAL_ERROR "in_zsf: a 64-bit Windows build needs -DZSF_WIN32_DEPS_PREFIX=PATH "
+    "to 64-bit builds of lzo2, ogg and vorbis")
+endif()
 if(NOT ZSF_WIN32_DEPS_PREFIX)
   message(STATUS "in_zsf: obtaining the Windows libraries (cmake/win32-deps)")
   execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/win32-deps
