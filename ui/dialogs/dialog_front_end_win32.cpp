@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -308,7 +309,7 @@ class Win32FrontEnd : public DialogServices {
     char reason[256] = "";
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
                              sizeof reason, nullptr);
-    while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) reason[--n] = '\0';
+    while (n > 0 && std::strchr("\r\n .", reason[n - 1])) reason[--n] = '\0';
     char text[512];
     std::snprintf(text, sizeof text,
                   "The plug-in could not open its dialog %d (Windows error %lu%s%s).\n"
