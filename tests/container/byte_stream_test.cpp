@@ -21,12 +21,6 @@ std::vector<uint8_t> Counting(size_t n) {
   return v;
 }
 
-TEST(ByteStreamFile, MissingFileAndMissingFolderGiveNull) {
-  TempDir dir;
-  EXPECT_EQ(StreamOpenFile(dir.file("absent.zsf").c_str()), nullptr);
-  EXPECT_EQ(StreamCreateFile(dir.file("no/such/folder/out.zsf").c_str()), nullptr);
-}
-
 TEST(ByteStreamFile, ReadsClampSkipSeekAndSeekEnd) {
   TempDir dir;
   std::string name = dir.file("data.bin");
@@ -58,24 +52,6 @@ TEST(ByteStreamFile, ReadsClampSkipSeekAndSeekEnd) {
   StreamSeek(500, s);
   EXPECT_EQ(StreamRead(rest.data(), 1, s), 0);
   StreamClose(s);
-}
-
-TEST(ByteStreamFile, CreateWritesAppendAndTruncatesOldFile) {
-  TempDir dir;
-  std::string name = dir.file("out.bin");
-  zsftest::WriteFile(name, Counting(50));
-  ByteStream* s = StreamCreateFile(name.c_str());
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->writable, 1);
-  EXPECT_EQ(s->size, 0u);
-  EXPECT_EQ(StreamWrite("hello", 5, s), 5u);
-  EXPECT_EQ(StreamWrite("", 0, s), 0u);
-  EXPECT_EQ(StreamWrite(" world!", 7, s), 7u);
-  EXPECT_EQ(s->size, 12u);
-  EXPECT_EQ(s->position, 12u);
-  StreamClose(s);
-  std::vector<uint8_t> got = zsftest::ReadFile(name);
-  EXPECT_EQ(std::string(got.begin(), got.end()), "hello world!");
 }
 
 TEST(ByteStreamMemory, GrowableStreamAppendsAndCanBeTakenOver) {
@@ -154,25 +130,6 @@ TEST(ByteStreamMemory, PositionsOutsideTheBufferDeliverNothing) {
   EXPECT_EQ(StreamRead(out, 0xFFFFFFFFu, s), 4);
   StreamClose(s);
   std::free(heap);
-}
-
-TEST(ByteStreamMemory, EmptyStreams) {
-  ByteStream* s = StreamOpenMemory(nullptr, 0, 0);
-  ASSERT_NE(s, nullptr);
-  uint8_t b;
-  EXPECT_EQ(StreamRead(&b, 1, s), 0);
-  StreamClose(s);
-
-  s = StreamOpenMemory(nullptr, 0, 1);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(StreamRead(&b, 1, s), 0);
-  StreamClose(s);
-
-  s = StreamCreateMemory();
-  EXPECT_EQ(StreamRead(&b, 1, s), 0);
-  StreamClose(s);
-
-  StreamClose(nullptr);  // harmless
 }
 
 }  // namespace
