@@ -67,51 +67,6 @@ TEST_F(NullAudio, BuffersHalfASecondAndReportsItTruthfully) {
   out_.Close();
 }
 
-TEST_F(NullAudio, FlushDropsWhatWaitsAndRestartsTheClock) {
-  ASSERT_GE(out_.Open(44100, 2, 16, -1, -1), 0);
-  out_.Pause(1);
-  std::vector<char> block(4096, 1);
-  out_.Write(block.data(), 4096);
-  out_.Flush(61500);
-  EXPECT_EQ(out_.IsPlaying(), 0);
-  EXPECT_EQ(out_.CanWrite(), kStereo16Nominal);
-  EXPECT_EQ(out_.GetOutputTime(), 61500);
-  EXPECT_EQ(out_.GetWrittenTime(), 61500);
-  out_.Pause(0);
-  std::vector<char> second(44100 * 4 / 2);
-  out_.Write(second.data(), int(second.size()));
-  ASSERT_TRUE(PlaysOut(out_));
-  EXPECT_EQ(out_.GetOutputTime(), 62000);
-  out_.Close();
-}
-
-TEST_F(NullAudio, EightBitMonoPlaysOut) {
-  ASSERT_GE(out_.Open(44100, 1, 8, -1, -1), 0);
-  EXPECT_EQ(out_.CanWrite(), 44100 / 2);
-  std::vector<char> block(1024, char(0x80));
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(out_.Write(block.data(), 1024), 0);
-  ASSERT_TRUE(PlaysOut(out_));
-  EXPECT_EQ(out_.GetOutputTime(), 10240 * 1000 / 44100);
-  out_.Close();
-}
-
-TEST_F(NullAudio, ClosedOutputTakesNothing) {
-  std::vector<char> block(16);
-  EXPECT_NE(out_.Write(block.data(), 16), 0);
-  EXPECT_EQ(out_.CanWrite(), 0);
-  ASSERT_GE(out_.Open(44100, 2, 16, -1, -1), 0);
-  EXPECT_TRUE(out_.IsOpen());
-  out_.Close();
-  out_.Close();
-  EXPECT_FALSE(out_.IsOpen());
-  EXPECT_NE(out_.Write(block.data(), 16), 0);
-  EXPECT_EQ(out_.IsPlaying(), 0);
-  // Open after Close works again.
-  ASSERT_GE(out_.Open(44100, 2, 16, -1, -1), 0);
-  EXPECT_EQ(out_.Write(block.data(), 16), 0);
-  out_.Close();
-}
-
 TEST(AudioOutput, AnUnknownDriverCannotBeOpened) {
   std::string why;
   EXPECT_FALSE(AudioOutput::Probe(&why, "no-such-driver"));

@@ -8,13 +8,6 @@
 
 namespace {
 
-TEST(PlayerNames, FileBehindANameOrAddress) {
-  EXPECT_EQ(FileOfName("music/tune.zsf"), "music/tune.zsf");
-  EXPECT_EQ(FileOfName("zgm://music/set.zgm,2"), "music/set.zgm");
-  EXPECT_EQ(FileOfName("ZGM://music/set.zgm"), "music/set.zgm");
-  EXPECT_EQ(FileOfName("set.zgm,12"), "set.zgm");
-}
-
 TEST(PlayerNames, WavBaseNames) {
   EXPECT_EQ(SongBaseName("music/tune.zsf"), "tune");
   EXPECT_EQ(SongBaseName("tune"), "tune");
@@ -24,19 +17,6 @@ TEST(PlayerNames, WavBaseNames) {
   EXPECT_EQ(SongBaseName("set.zgm,1/../../x"), "set-1_.._.._x") << "never a path";
   EXPECT_EQ(SongBaseName("music/.zsf"), ".zsf");
   EXPECT_EQ(SongBaseName("music/"), "song");
-}
-
-TEST(PlayerNames, WavPathsInAFolderNeverCollide) {
-  EXPECT_EQ(WavPathIn("out/", "tune", 0), "out/tune.wav");
-  EXPECT_EQ(WavPathIn("out", "tune", 1), "out/tune-2.wav");
-  EXPECT_EQ(WavPathIn(".", "tune", 2), "./tune-3.wav");
-}
-
-TEST(PlayerNames, FolderTargets) {
-  zsftest::TempDir dir;
-  EXPECT_TRUE(IsFolderTarget(dir.path()));
-  EXPECT_TRUE(IsFolderTarget(dir.file("new/")));
-  EXPECT_FALSE(IsFolderTarget(dir.file("out.wav")));
 }
 
 TEST(StatusLine, TimesAndProgress) {

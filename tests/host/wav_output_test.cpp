@@ -77,49 +77,6 @@ TEST(WavOutput, EightBitMonoOddLengthIsPadded) {
   EXPECT_EQ(w.pcm, std::vector<uint8_t>(a.begin(), a.end()));
 }
 
-TEST(WavOutput, ReopeningReplacesTheFileWithTheNewFormat) {
-  TempDir dir;
-  const std::string path = dir.file("again.wav");
-  WavOutput out(path);
-  std::vector<char> a = Ramp(400);
-  ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
-  out.Write(a.data(), 400);
-  out.Close();
-  ASSERT_GE(out.Open(44100, 1, 8, -1, -1), 0);
-  out.Write(a.data(), 100);
-  out.Close();
-  zsftest::Wav w = zsftest::ReadWav(path);
-  EXPECT_EQ(w.channels, 1u);
-  EXPECT_EQ(w.bits, 8u);
-  EXPECT_EQ(w.dataSize, 100u);
-  // An empty song gives a valid empty file.
-  ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
-  out.Close();
-  w = zsftest::ReadWav(path);
-  EXPECT_TRUE(w.ok);
-  EXPECT_EQ(w.riffSize, 36u);
-}
-
-TEST(WavOutput, ClockFollowsFlushAndWrites) {
-  TempDir dir;
-  WavOutput out(dir.file("clock.wav"));
-  ASSERT_GE(out.Open(44100, 2, 16, -1, -1), 0);
-  EXPECT_EQ(out.GetOutputTime(), 0);
-  std::vector<char> second(44100 * 4);
-  out.Write(second.data(), int(second.size()));
-  EXPECT_EQ(out.GetOutputTime(), 1000);
-  EXPECT_EQ(out.GetWrittenTime(), 1000);
-  out.Flush(61500);
-  EXPECT_EQ(out.GetOutputTime(), 61500);
-  out.Write(second.data(), int(second.size()) / 2);
-  EXPECT_EQ(out.GetOutputTime(), 62000);
-  EXPECT_EQ(out.Pause(1), 0);
-  EXPECT_EQ(out.Pause(0), 1);
-  out.Close();
-  // Both seconds and a half stay in the file: what was written has been "played".
-  EXPECT_EQ(zsftest::ReadWav(dir.file("clock.wav")).dataSize, 44100u * 4 * 3 / 2);
-}
-
 TEST(WavOutput, DeferredRenameKeepsAnOlderFileUntilCommit) {
   TempDir dir;
   const std::string path = dir.file("song.wav");
