@@ -183,23 +183,6 @@ TEST(PackWriting, FilesAppearWholeOrNotAtAll) {
   EXPECT_TRUE(zsftest::ReadFile(deep + "/basic.zsf") == result.songs[1].bytes);
 }
 
-TEST(PackVersionText, MinorCountsInWholeUnits) {
-  uint8_t major = 0, minor = 0;
-  EXPECT_TRUE(zsfpack::ParseVersion("1.9", &major, &minor));
-  EXPECT_EQ(major, 1);
-  EXPECT_EQ(minor, 9);
-  EXPECT_TRUE(zsfpack::ParseVersion("1.12", &major, &minor));
-  EXPECT_EQ(minor, 12);
-  for (const char* bad : {"", "2", "2.", ".2", "2.x", "1.256", "2.2.1", "-1.2"})
-    EXPECT_FALSE(zsfpack::ParseVersion(bad, &major, &minor)) << bad;
-  EXPECT_TRUE(zsfpack::SongVersionAccepted(0, 99));
-  EXPECT_TRUE(zsfpack::SongVersionAccepted(2, 2));
-  EXPECT_FALSE(zsfpack::SongVersionAccepted(2, 3));
-  EXPECT_TRUE(zsfpack::PackVersionAccepted(1, 99));
-  EXPECT_TRUE(zsfpack::PackVersionAccepted(2, 3));
-  EXPECT_FALSE(zsfpack::PackVersionAccepted(2, 4));
-}
-
 // ---- The command line ----
 
 const std::string kTool = std::string(ZSF_BINARY_DIR) + "/zsftool";
@@ -260,15 +243,6 @@ TEST(PackCommand, FailuresNameTheFileTheStepAndTheReason) {
   r = zsftest::RunProcess({kTool, "synth", "demo", "-o", dir.file("demo.xm")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("*.it"), std::string::npos) << r.err;
-}
-
-TEST(PackCommand, TheBuildMadeTheDemoSong) {
-  const std::string demo = std::string(ZSF_BINARY_DIR) + "/demo/demo.zsf";
-  struct stat st;
-  if (stat(demo.c_str(), &st) != 0) GTEST_SKIP() << "the demo_song target has not been built";
-  int step = -1;
-  EXPECT_TRUE(Export(demo, "", &step) == zsfsynth::MakeDemoTune());
-  EXPECT_EQ(step, 0);
 }
 
 }  // namespace

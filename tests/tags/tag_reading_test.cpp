@@ -100,26 +100,6 @@ TEST(TagReading, EmptyMissingAndInvalidTrailers) {
   }
 }
 
-TEST(TagReading, TextFromStreamLeavesStreamAtStart) {
-  std::vector<uint8_t> bytes = zsftest::WithTags(zsftest::NoiseBody(40), "title=T\n");
-  ByteStream* stream = StreamOpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
-  StreamSeek(7, stream);
-  uint16_t length = 0;
-  char* text = ReadTagText(stream, &length);
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(length, 8);
-  EXPECT_STREQ(text, "title=T\n");
-  EXPECT_EQ(stream->position, 0u);
-  std::free(text);
-
-  TagList list;
-  EXPECT_EQ(ReadTags(stream, &list), 0u);
-  EXPECT_EQ(list.count, 1);
-  EXPECT_EQ(stream->position, 0u);
-  FreeTagList(&list);
-  StreamClose(stream);
-}
-
 TEST(TagLookup, SubstringRuleTakesFirstOccurrenceFollowedBySeparator) {
   TempDir dir;
   std::string path = WriteSong(dir, "subtitle=A\ntitle=B\nx=the artist=C\nartist=D\n");
@@ -156,21 +136,4 @@ TEST(TagLookup, LongValuesAreCutToTheBuffer) {
   EXPECT_EQ(Lookup(path, "title", 100), std::string(99, 'v'));
   EXPECT_EQ(Lookup(path, "title", 1), "");
   EXPECT_EQ(Lookup(path, "title", 151), longValue);
-}
-
-TEST(TagList, FindTagIgnoresAsciiCaseOnly) {
-  TagList list;
-  InitTagList(&list);
-  AddTag(&list, "TITLE", "a");
-  AddTag(&list, "length", "12");
-  AddTag(&list, "\xC4ra", "x");  // a non-ASCII letter is compared as is
-  EXPECT_EQ(FindTag(&list, "Length"), 1);
-  EXPECT_EQ(FindTag(&list, "title"), 0);
-  EXPECT_EQ(FindTag(&list, "\xE4RA"), -1);
-  EXPECT_EQ(FindTag(&list, "\xC4RA"), 2);
-  EXPECT_EQ(FindTag(&list, "lengt"), -1);
-  EXPECT_EQ(std::string(list.names[0]), "TITLE");  // AddTag keeps the case
-  FreeTagList(&list);
-  EXPECT_EQ(list.count, 0);
-  EXPECT_EQ(list.names, nullptr);
 }
