@@ -27,7 +27,6 @@ struct Recording {
   int freeBytes = kDefaultFreeBytes;
   int playingPolls = 0;
   int openResult = kDefaultLatencyMs;
-  int writeResult = 0;
   bool dspActive = false;
   DspFunction dsp;
 
@@ -39,8 +38,6 @@ struct Recording {
   int closes = 0;
   std::vector<int> pauses;
   int paused = 0;
-  std::vector<int> volumes;
-  std::vector<int> pans;
   int canWriteCalls = 0;
   int isPlayingCalls = 0;
   std::vector<PcmCall> sa;
@@ -48,7 +45,6 @@ struct Recording {
   std::vector<SetInfoCall> setInfos;
   std::vector<std::pair<int, int>> saVsaInits;
   std::vector<std::pair<int, int>> vsaSetInfos;
-  std::vector<unsigned> messages;
   int ends = 0;
   int flushBaseMs = 0;
   int64_t bytesSinceFlush = 0;
@@ -58,7 +54,6 @@ struct Recording {
     freeBytes = kDefaultFreeBytes;
     playingPolls = 0;
     openResult = kDefaultLatencyMs;
-    writeResult = 0;
     dspActive = false;
     dsp = nullptr;
     written.clear();
@@ -68,15 +63,12 @@ struct Recording {
     closes = 0;
     pauses.clear();
     paused = 0;
-    volumes.clear();
-    pans.clear();
     canWriteCalls = isPlayingCalls = 0;
     sa.clear();
     vsa.clear();
     setInfos.clear();
     saVsaInits.clear();
     vsaSetInfos.clear();
-    messages.clear();
     ends = 0;
     flushBaseMs = 0;
     bytesSinceFlush = 0;
@@ -125,7 +117,7 @@ int OutWrite(char* buf, int len) {
     if (len > 0) gRec.written.insert(gRec.written.end(), buf, buf + len);
     gRec.writeSizes.push_back(len);
     gRec.bytesSinceFlush += len;
-    return gRec.writeResult;
+    return 0;
   });
 }
 int OutCanWrite() {
@@ -151,18 +143,8 @@ int OutPause(int pause) {
     return was;
   });
 }
-void OutSetVolume(int v) {
-  Record([&] {
-    gRec.volumes.push_back(v);
-    return 0;
-  });
-}
-void OutSetPan(int p) {
-  Record([&] {
-    gRec.pans.push_back(p);
-    return 0;
-  });
-}
+void OutSetVolume(int) {}
+void OutSetPan(int) {}
 void OutFlush(int ms) {
   Record([&] {
     gRec.flushes.push_back(ms);
@@ -254,7 +236,6 @@ void SetInfo(int bitrate, int rate, int stereo, int synched) {
 
 void PostMessage(void*, unsigned message, uintptr_t, intptr_t) {
   Record([&] {
-    gRec.messages.push_back(message);
     if (message == kWmWaMpegEof) ++gRec.ends;
     return 0;
   });
@@ -375,9 +356,6 @@ void TestHost::SetPlayingPolls(int polls) {
 void TestHost::SetOpenResult(int latencyMs) {
   Record([&] { return gRec.openResult = latencyMs; });
 }
-void TestHost::SetWriteResult(int result) {
-  Record([&] { return gRec.writeResult = result; });
-}
 void TestHost::SetDspActive(bool active) {
   Record([&] { return gRec.dspActive = active; });
 }
@@ -398,8 +376,6 @@ std::vector<OpenCall> TestHost::Opens() const { ZSF_COPY_UNDER_LOCK(opens); }
 std::vector<int> TestHost::Flushes() const { ZSF_COPY_UNDER_LOCK(flushes); }
 int TestHost::CloseCount() const { ZSF_COPY_UNDER_LOCK(closes); }
 std::vector<int> TestHost::PauseCalls() const { ZSF_COPY_UNDER_LOCK(pauses); }
-std::vector<int> TestHost::Volumes() const { ZSF_COPY_UNDER_LOCK(volumes); }
-std::vector<int> TestHost::Pans() const { ZSF_COPY_UNDER_LOCK(pans); }
 int TestHost::CanWriteCalls() const { ZSF_COPY_UNDER_LOCK(canWriteCalls); }
 int TestHost::IsPlayingCalls() const { ZSF_COPY_UNDER_LOCK(isPlayingCalls); }
 std::vector<PcmCall> TestHost::SaPcm() const { ZSF_COPY_UNDER_LOCK(sa); }
@@ -407,7 +383,6 @@ std::vector<PcmCall> TestHost::VsaPcm() const { ZSF_COPY_UNDER_LOCK(vsa); }
 std::vector<SetInfoCall> TestHost::SetInfos() const { ZSF_COPY_UNDER_LOCK(setInfos); }
 std::vector<std::pair<int, int>> TestHost::SaVsaInits() const { ZSF_COPY_UNDER_LOCK(saVsaInits); }
 std::vector<std::pair<int, int>> TestHost::VsaSetInfos() const { ZSF_COPY_UNDER_LOCK(vsaSetInfos); }
-std::vector<unsigned> TestHost::Messages() const { ZSF_COPY_UNDER_LOCK(messages); }
 int TestHost::EndMessages() const { ZSF_COPY_UNDER_LOCK(ends); }
 
 #undef ZSF_COPY_UNDER_LOCK

@@ -71,7 +71,6 @@ class TestHost {
   void SetFreeBytes(int bytes);                 // CanWrite's answer (default 1 MiB)
   void SetPlayingPolls(int polls);              // IsPlaying nonzero for this many more calls; -1: for ever
   void SetOpenResult(int latencyMs);            // Open's result; negative fails (default 500)
-  void SetWriteResult(int result);              // Write's result (default 0)
   void SetDspActive(bool active);               // dsp_isactive (default 0)
   void SetDsp(DspFunction dsp);                 // dsp_dosamples (default: unchanged)
 
@@ -82,8 +81,6 @@ class TestHost {
   std::vector<int> Flushes() const;             // the ms of every Flush
   int CloseCount() const;
   std::vector<int> PauseCalls() const;          // argument of every output Pause
-  std::vector<int> Volumes() const;
-  std::vector<int> Pans() const;
   int CanWriteCalls() const;
   int IsPlayingCalls() const;
   std::vector<PcmCall> SaPcm() const;           // SAAddPCMData calls
@@ -91,8 +88,7 @@ class TestHost {
   std::vector<SetInfoCall> SetInfos() const;
   std::vector<std::pair<int, int>> SaVsaInits() const;  // (latency, rate)
   std::vector<std::pair<int, int>> VsaSetInfos() const; // (rate, channels)
-  std::vector<unsigned> Messages() const;       // every message posted to the window
-  int EndMessages() const;                      // of which the end-of-song message
+  int EndMessages() const;                      // end-of-song messages posted to the window
   // The output clock: the last Flush's ms plus the audio written since.
   int OutputTimeMs() const;
 
