@@ -50,7 +50,9 @@ TEST(BlockDecompress, DeclaredLengthsWithBothCompressors) {
       uint32_t outLen = 0;
       ASSERT_EQ(BlockDecompress(block.data(), block.size(), n, &out, &outLen), kBlockOk) << n;
       ASSERT_EQ(outLen, n);
-      if (n) EXPECT_EQ(std::memcmp(out, plain.data(), n), 0);
+      if (n) {
+        EXPECT_EQ(std::memcmp(out, plain.data(), n), 0);
+      }
       std::free(out);
     }
     std::vector<uint8_t> plain = MusicLike(5000);

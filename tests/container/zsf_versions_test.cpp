@@ -112,24 +112,6 @@ TEST(ZsfVersions, ModuleExtensionNamesTheModuleKind) {
   }
 }
 
-TEST(ZsfVersions, SampleEntrySizesFollowTheGates) {
-  const std::vector<uint8_t> pack = MakePack(kTwoSamples);
-  // N samples: count + spare + entries (+ extra count and list from 1.19).
-  struct Case {
-    uint8_t minor;
-    size_t body;
-  } cases[] = {{11, 8 + 2 * 8}, {14, 8 + 2 * 12}, {15, 8 + 2 * 18}, {18, 8 + 2 * 18}, {19, 12 + 4 + 2 * 18}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.minor);
-    ZsfSong spec = MakeZsf(1, c.minor, ".IT", Ramp(64), c.minor >= 12 ? kTwoSamples : WithoutOffsets(kTwoSamples));
-    if (c.minor >= 19) spec.extraEntries = {1};
-    std::vector<uint8_t> file = SongBytes(spec);
-    EXPECT_EQ(c.body, BodySize(file, 1, c.minor));
-    Song song;
-    EXPECT_EQ(0u, LoadFromMemory(&song, file, pack));
-  }
-}
-
 TEST(ZsfVersions, ExtraEntriesLoadWhatAJoinNeeds) {
   // Sample 0 joins pack entry 0 with entry 2; no sample names entry 2 directly.
   std::vector<TestSample> entries = {{{1, 2}}, {{3, 4}}, {{5, 6, 7}}};

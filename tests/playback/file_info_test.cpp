@@ -1,7 +1,6 @@
 // Titles and lengths through the record's GetFileInfo, with the settings taken from
-// the store before Init: the templates' placeholder rules, a title cut to the host's
-// buffer, LoadLen computing a length, and a null or empty name meaning the song that
-// was last started.
+// the store before Init: a title cut to the host's buffer, LoadLen computing a length,
+// and a null or empty name meaning the song that was last started.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,25 +40,6 @@ class FileInfo : public ::testing::Test {
   TestHost host_;
   MadeSong song_;
 };
-
-TEST_F(FileInfo, PlaceholdersInAnyCaseFindTheirTags) {
-  StoredSettings s;
-  s.titleOutput = "%Title% - %ARTIST%";
-  Start(s);
-  EXPECT_EQ(Title(song_.path.c_str()), "Tune - Maker");
-}
-
-TEST_F(FileInfo, DefaultTemplateWithMissingTags) {
-  Start(StoredSettings{});
-  SongOptions untagged;
-  untagged.tags = {{"artist", ""}};
-  zsfsynth::ModuleSpec spec = zsfsynth::BasicSpec(0, 2, 1);
-  spec.title.clear();
-  MadeSong bare = MakeSongFromSpec(dir_, "bare", spec);
-  ASSERT_TRUE(bare.ok) << bare.error;
-  EXPECT_EQ(Title(bare.path.c_str()), "Unknown title (Unknown artist)");
-  EXPECT_EQ(Title(song_.path.c_str()), "Tune (Maker)");
-}
 
 TEST_F(FileInfo, ATitleLongerThanTheHostsBufferIsCut) {
   StoredSettings s;

@@ -54,36 +54,6 @@ TEST(SongFileInfo, StoredLengthInWholeSeconds) {
   EXPECT_EQ(Get(Song(dir, "length=3"), settings).lengthMs, 3000);
 }
 
-TEST(SongFileInfo, TitleFromTemplateOfSettings) {
-  TempDir dir;
-  PlayerSettings settings;
-  std::string path = Song(dir, "title=Song\nartist=Band\nlength=1\n");
-  EXPECT_EQ(Get(path, settings).title, "Song (Band)");
-  std::snprintf(settings.TitleOutput, sizeof settings.TitleOutput, "%%Title%% - %%ARTIST%%");
-  EXPECT_EQ(Get(path, settings).title, "Song - Band");
-  EXPECT_EQ(Get(Song(dir, ""), PlayerSettings()).title, "Unknown title (Unknown artist)");
-}
-
-TEST(SongFileInfo, LengthIsComputedOnlyWhenAskedAndNotStored) {
-  TempDir dir;
-  PlayerSettings settings;
-  computeCalls = 0;
-  EXPECT_EQ(Get(Song(dir, "title=x\n"), settings).lengthMs, -1000);
-  EXPECT_EQ(computeCalls, 0);
-
-  settings.LoadLen = 1;
-  EXPECT_EQ(Get(Song(dir, "title=x\n"), settings).lengthMs, 125000);
-  EXPECT_EQ(computeCalls, 1);
-  EXPECT_EQ(Get(Song(dir, "length=10\n"), settings).lengthMs, 10000);
-  EXPECT_EQ(Get(Song(dir, "length=0\n"), settings).lengthMs, -1000);  // stored, so never loaded
-  EXPECT_EQ(computeCalls, 1);
-
-  char title[kHostTitleSize];
-  int length = 1;
-  GetSongFileInfo(Song(dir, "").c_str(), title, &length, settings, nullptr);
-  EXPECT_EQ(length, -1000);
-}
-
 TEST(SongFileInfo, MissingFileAndNullOutputs) {
   TempDir dir;
   PlayerSettings settings;

@@ -99,22 +99,6 @@ TEST_F(Titles, TitleIsCutToTheBuffer) {
   EXPECT_EQ(FromFile(six, 1), "");
 }
 
-TEST(ReplaceAll, ContinuesAfterTheInsertedText) {
-  auto run = [](const char* text, const char* pattern, const char* replacement) {
-    char* copy = strdup(text);
-    copy = ReplaceAll(copy, pattern, replacement);
-    std::string result = copy;
-    std::free(copy);
-    return result;
-  };
-  EXPECT_EQ(run("aa", "a", "aa"), "aaaa");
-  EXPECT_EQ(run("abcabc", "abc", ""), "");
-  EXPECT_EQ(run("xabcx", "abc", "Q"), "xQx");
-  EXPECT_EQ(run("%%%", "%%", "%"), "%%");
-  EXPECT_EQ(run("text", "", "z"), "text");
-  EXPECT_EQ(run("", "a", "b"), "");
-}
-
 // Found by fuzzing (title_format): values that name later placeholders multiplied
 // the working text at every turn, so one crafted song hung the title query and
 // ate memory without bound. The working text is now bounded; the title is the
@@ -130,15 +114,4 @@ TEST_F(Titles, ValuesNamingLaterPlaceholdersCannotGrowTheTitleWithoutBound) {
   }
   Tag("j", "z");
   ExpectBoth(titleTemplate, std::string(kHostTitleSize - 1, 'z'));
-}
-
-TEST(ReplaceAll, WithinLimitCutsTheResult) {
-  char* text = strdup("abab");
-  text = ReplaceAllWithin(text, "a", "xyz", 5);
-  EXPECT_STREQ(text, "xyzbx");
-  std::free(text);
-  text = strdup("long text");
-  text = ReplaceAllWithin(text, "q", "r", 4);
-  EXPECT_STREQ(text, "long");
-  std::free(text);
 }
