@@ -113,33 +113,6 @@ TEST(ModuleRebuild, RebuildingTwiceGivesTheSameImageAndRawSamples) {
   }
 }
 
-TEST(ModuleRebuild, SongsWithoutOffsetsCannotBeRebuilt) {
-  const std::vector<TestSample> samples = {{{1, 2, 3}, 8, 0}};
-  for (uint8_t minor : {10, 12}) {
-    Song song;
-    ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(1, minor, ".IT", Ramp(20), samples)), MakePack(samples)));
-    uint32_t result = 0;
-    std::vector<uint8_t> image = Rebuild(&song, &result);
-    EXPECT_EQ(1u, result) << int(minor);
-    EXPECT_TRUE(image.empty());
-  }
-}
-
-TEST(ModuleRebuild, EmptySamplesKeepThePlaceholderOnlyInVersion1) {
-  const std::vector<TestSample> samples = {{{}, 8, 4}, {{9, 9}, 8, 10}};
-  const std::vector<uint8_t> structure = Ramp(20);
-  uint32_t result = 1;
-  std::vector<uint8_t> v1 = RebuildOf(1, ".IT", structure, samples, &result);
-  ASSERT_EQ(0u, result);
-  std::vector<uint8_t> expected;
-  ASSERT_TRUE(ReferenceRebuild(structure, {{}, {9, 9}}, {4, 10}, 1, &expected));
-  EXPECT_EQ(expected, v1);
-  EXPECT_EQ(SampleBytesAt(structure, 4, 4), SampleBytesAt(v1, 4, 4));
-
-  RebuildOf(2, ".IT", structure, samples, &result);
-  EXPECT_EQ(1u, result);
-}
-
 TEST(ModuleRebuild, KindsWithoutAStoredFormCannotBeRebuilt) {
   const std::vector<TestSample> samples = {{{1, 2, 3, 4}, 8, 4}};
   for (const char* extension : {"", ".ZSF", ".ZTF"}) {

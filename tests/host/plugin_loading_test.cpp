@@ -1,5 +1,5 @@
 // The plug-in is found by its export alone, whatever its file is called, and the
-// player's side of the record is filled in both the player and the test host.
+// player fills its side of the record.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,27 +9,10 @@
 #include "host/plugin_loader.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "support/test_host.h"
 
 namespace {
 
 using zsftest::TempDir;
-using zsftest::TestHost;
-
-TEST(PluginLoading, TestHostLoadsARenamedCopy) {
-  TestHost::Options options;
-  options.copyName = "renamed_input_plugin.so";
-  TestHost host(options);
-  ASSERT_TRUE(host.ok()) << host.error();
-  EXPECT_NE(host.libraryPath().find("renamed_input_plugin.so"), std::string::npos);
-  In_Module* rec = host.record();
-  EXPECT_EQ(rec->version, 0x100);
-  EXPECT_STREQ(rec->description, "Quorvath ZSF Player v1.666 (b 1073)");
-  EXPECT_EQ(rec->hMainWindow, host.window());
-  EXPECT_NE(rec->outMod, nullptr);
-  EXPECT_NE(rec->SAAddPCMData, nullptr);
-  EXPECT_NE(rec->dsp_dosamples, nullptr);
-}
 
 TEST(PluginLoading, PlayerLoadsARenamedCopyAndFillsItsSide) {
   TempDir dir;
