@@ -4,14 +4,17 @@
 set(ZSF_WIN32_DEPS_PREFIX "" CACHE PATH
   "Prefix holding the cross-built lzo2, ogg and vorbis (empty: build it with cmake/win32-deps)")
 
-if(NOT ZSF_WIN32_DEPS_PREFIX AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  # cmake/win32-deps builds the 32-bit libraries the shipped plug-in links.
-  message(FATAL_ERROR "in_zsf: a 64-bit Windows build needs -DZSF_WIN32_DEPS_PREFIX=PATH "
-    "to 64-bit builds of lzo2, ogg and vorbis")
+# The shipped plug-in is 32-bit; a 64-bit build exists for test machines that cannot
+# run 32-bit code, and gets libraries built for its own toolchain.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_deps_host x86_64-w64-mingw32)
+else()
+  set(_deps_host i686-w64-mingw32)
 endif()
 if(NOT ZSF_WIN32_DEPS_PREFIX)
   message(STATUS "in_zsf: obtaining the Windows libraries (cmake/win32-deps)")
-  execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/win32-deps
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ZSF_MINGW_HOST=${_deps_host}
+    bash ${PROJECT_SOURCE_DIR}/cmake/win32-deps
     OUTPUT_VARIABLE _deps_prefix OUTPUT_STRIP_TRAILING_WHITESPACE
     RESULT_VARIABLE _deps_result)
   if(NOT _deps_result EQUAL 0 OR NOT IS_DIRECTORY "${_deps_prefix}")
