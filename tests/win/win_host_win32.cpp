@@ -178,15 +178,47 @@ bool LoadPlugin(const std::string& path, HWND window, Plugin* plugin, std::strin
 }
 
 // Ends the process if the command is still running after its time limit: a hang in
-// the plug-in must fail the run, not stall it.
-DWORD WINAPI Watchdog(void* param) {
-  DWORD ms = DWORD(reinterpret_cast<uintptr_t>(param));
-  Sleep(ms);
-  Say("gave up after " + std::to_string(ms / 1000) + " s: the command did not finish");
-  std::fflush(stdout);
-  TerminateProcess(GetCurrentProcess(), kExitTimeLimit);
-  return 0;
-}
+// the plug-in must fail the run, not stall it. Stop wakes and joins it, so that the
+// process ends with no thread of ours left (an emulated Wine crashes in teardown
+// more often when one is still waiting).
+class Watchdog {
+ public:
+  bool Start(DWORD limitMs) {
+    limitMs_ = limitMs;
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!stop_) return false;
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    return thread_ != nullptr;
+  }
+  ~Watchdog() { Stop(); }
+  void Stop() {
+    if (thread_) {
+      SetEvent(stop_);
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+      thread_ = nullptr;
+    }
+    if (stop_) {
+      CloseHandle(stop_);
+      stop_ = nullptr;
+    }
+  }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<Watchdog*>(param);
+    if (WaitForSingleObject(self->stop_, self->limitMs_) == WAIT_OBJECT_0) return 0;
+    Say("gave up after " + std::to_string(self->limitMs_ / 1000) +
+        " s: the command did not finish");
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), kExitTimeLimit);
+    return 0;
+  }
+
+  DWORD limitMs_ = 0;
+  HANDLE stop_ = nullptr;
+  HANDLE thread_ = nullptr;
+};
 
 std::string Describe(const OutputCounts& c) {
   return std::to_string(c.dataBytes) + " bytes at " + std::to_string(c.rate) + " Hz, " +
@@ -421,6 +453,42 @@ int Run(const Options& o, const Plugin& plugin, DWORD limitMs) {
   return 0;
 }
 
+// Loads the plug-in, runs the command between Init and Quit, waits for the dialog
+// steps and unloads the plug-in; returns the exit code.
+int LoadAndRun(const Options& o, DWORD limitMs) {
+  HWND window = CreateMainWindow();
+  if (!window) {
+    Say("cannot create the main window");
+    return kExitUsage;
+  }
+  Plugin plugin;
+  std::string why;
+  if (!LoadPlugin(o.dll, window, &plugin, &why)) {
+    Say(why);
+    return kExitUsage;
+  }
+  DialogDriver driver;
+  if (!o.steps.empty() && !driver.Start(GetCurrentThreadId(), o.steps, o.shots)) {
+    Say("cannot start the dialog thread");
+    FreeLibrary(plugin.library);
+    return kExitUsage;
+  }
+  In_Module* rec = plugin.rec;
+  rec->Init();
+  int status = Run(o, plugin, limitMs);
+  rec->Quit();
+  DrainMessages();
+  // A step that fails ends the process itself; here the steps either all ran or
+  // are still waiting for a dialog the command never opened.
+  if (!driver.Finish(limitMs)) {
+    Say("the dialog steps did not finish");
+    status = kExitCheck;
+  }
+  FreeLibrary(plugin.library);
+  DestroyWindow(window);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -437,34 +505,18 @@ int main(int argc, char** argv) {
   }
   DWORD limitMs = DWORD(o.timeoutS) * 1000;
   // The watchdog allows a little more than the waits inside, which report their own failure.
-  CreateThread(nullptr, 0, Watchdog, reinterpret_cast<void*>(uintptr_t(limitMs + 5000)), 0, nullptr);
-
-  HWND window = CreateMainWindow();
-  if (!window) {
-    Say("cannot create the main window");
+  Watchdog watchdog;
+  if (!watchdog.Start(limitMs + 5000)) {
+    Say("cannot start the watchdog thread");
     return kExitUsage;
   }
-  Plugin plugin;
-  if (!LoadPlugin(o.dll, window, &plugin, &why)) {
-    Say(why);
-    return kExitUsage;
-  }
-  DialogDriver driver;
-  if (!o.steps.empty() && !driver.Start(GetCurrentThreadId(), o.steps, o.shots)) {
-    Say("cannot start the dialog thread");
-    return kExitUsage;
-  }
-  In_Module* rec = plugin.rec;
-  rec->Init();
-  int status = Run(o, plugin, limitMs);
-  rec->Quit();
-  DrainMessages();
-  // A step that fails ends the process itself; here the steps either all ran or
-  // are still waiting for a dialog the command never opened.
-  if (!driver.Finish(limitMs)) {
-    Say("the dialog steps did not finish");
-    status = kExitCheck;
-  }
-  FreeLibrary(plugin.library);
+  int status = LoadAndRun(o, limitMs);
+  watchdog.Stop();
+  // Every thread of ours has ended and the output file is closed. Printed last, so
+  // that a crash after it (an emulated Wine's process teardown) can be told apart
+  // from a failure of the work.
+  std::fflush(stdout);
+  std::fprintf(stderr, "win_host: done %d\n", status);
+  std::fflush(stderr);
   return status;
 }
