@@ -84,15 +84,37 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// Wine makes the desktop in a process of its own when the first window needs it; under
+// emulation that process sometimes dies on the way, and the next try starts another.
+constexpr int kWindowTries = 5;
+constexpr DWORD kWindowRetryMs = 1000;
+
 HWND CreateMainWindow() {
   WNDCLASSA cls{};
   cls.lpfnWndProc = MainWindowProc;
   cls.hInstance = GetModuleHandleA(nullptr);
   cls.lpszClassName = "ZsfWinHostMain";
-  if (!RegisterClassA(&cls)) return nullptr;
-  // Never shown: the player's main window only owns dialogs and takes messages.
-  return CreateWindowExA(0, cls.lpszClassName, "win_host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, cls.hInstance, nullptr);
+  if (!RegisterClassA(&cls)) {
+    Say("cannot register the main window's class (error " + std::to_string(GetLastError()) + ")");
+    return nullptr;
+  }
+  for (int attempt = 1;; ++attempt) {
+    // Never shown: the player's main window only owns dialogs and takes messages.
+    HWND window = CreateWindowExA(0, cls.lpszClassName, "win_host", WS_OVERLAPPEDWINDOW,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr,
+                                  cls.hInstance, nullptr);
+    DWORD error = GetLastError();
+    if (window) {
+      if (attempt > 1) Say("the main window needed " + std::to_string(attempt) + " tries");
+      return window;
+    }
+    if (attempt == kWindowTries) {
+      Say("cannot create the main window (error " + std::to_string(error) + ", " +
+          std::to_string(kWindowTries) + " tries)");
+      return nullptr;
+    }
+    Sleep(kWindowRetryMs);
+  }
 }
 
 // Dispatches the main thread's messages (the end-of-song message arrives there)
@@ -457,10 +479,7 @@ int Run(const Options& o, const Plugin& plugin, DWORD limitMs) {
 // steps and unloads the plug-in; returns the exit code.
 int LoadAndRun(const Options& o, DWORD limitMs) {
   HWND window = CreateMainWindow();
-  if (!window) {
-    Say("cannot create the main window");
-    return kExitUsage;
-  }
+  if (!window) return kExitUsage;
   Plugin plugin;
   std::string why;
   if (!LoadPlugin(o.dll, window, &plugin, &why)) {
