@@ -1,35 +1,9 @@
-# Cross-building a 64-bit Windows plug-in and test host with Debian's mingw-w64
-# (posix thread model). The plug-in ships 32-bit (toolchain-mingw32.cmake); this
-# build exists so the Windows tests can run under 64-bit Wine on machines whose
-# kernel cannot run 32-bit programs. Use:
+# Cross-building a 64-bit Windows plug-in and test host with Debian's mingw-w64. The
+# plug-in ships 32-bit (toolchain-mingw32.cmake); this build exists so the Windows
+# tests can run under 64-bit Wine on machines whose kernel cannot run 32-bit
+# programs. Use:
 #   cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(_zsf_host x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${_zsf_host}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_zsf_host}-g++-posix)
-set(CMAKE_RC_COMPILER ${_zsf_host}-windres)
-set(CMAKE_AR ${_zsf_host}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${_zsf_host}-ranlib CACHE FILEPATH "")
-
-# Windows programs built here (test hosts) run under Wine.
-find_program(ZSF_WINE wine)
-if(ZSF_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZSF_WINE})
-endif()
-
-# Headers and libraries come from the cross toolchain and from the prefix of
-# cross-built dependencies (cmake/Win32Dependencies.cmake adds it); programs from
-# the build machine.
-# The prefix is cmake/win32-deps's default; another one is added when given.
-if(DEFINED ENV{XDG_CACHE_HOME} AND NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
-  set(_zsf_deps $ENV{XDG_CACHE_HOME}/in_zsf/mingw64)
-else()
-  set(_zsf_deps $ENV{HOME}/.cache/in_zsf/mingw64)
-endif()
-set(CMAKE_FIND_ROOT_PATH /usr/${_zsf_host} ${_zsf_deps})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(_zsf_processor AMD64)
+set(_zsf_bits 64)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
