@@ -201,8 +201,8 @@ bool LoadPlugin(const std::string& path, HWND window, Plugin* plugin, std::strin
 
 // Ends the process if the command is still running after its time limit: a hang in
 // the plug-in must fail the run, not stall it. Stop wakes and joins it, so that the
-// process ends with no thread of ours left (an emulated Wine crashes in teardown
-// more often when one is still waiting).
+// process ends with no thread of ours left (one still waiting is suspected in the
+// crashes of an emulated Wine's process teardown).
 class Watchdog {
  public:
   bool Start(DWORD limitMs) {
