@@ -85,6 +85,13 @@ TEST(MalformedModulesLayout, ItAbsurdCountsAndOffsets) {
   b = good;
   Put32(&b, header0 + 0x48, header1 - 10);
   ExpectError(b, zsfmod::kKindIt, "lies over the header of sample");
+  // Found by fuzzing: a pattern inside the offset tables, which the rewrite of those
+  // tables then changed.
+  b = good;
+  Put32(&b, sampleTable + 4u * good[0x24], 0xC0);
+  ExpectError(b, zsfmod::kKindIt, "pattern 0 at 192 lies inside the header's tables");
+  Put32(&b, sampleTable + 4u * good[0x24], 0xFFFFFFFF);
+  ExpectError(b, zsfmod::kKindIt, "pattern 0 at 4294967295 extends past the end");
   b = good;
   b[header0 + 0x12] |= 8;  // claims compression
   Put32(&b, header0 + 0x30, 0x7FFFFFFF);

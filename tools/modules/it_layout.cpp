@@ -120,8 +120,20 @@ bool ReadItLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
   for (uint16_t i = 0; i < patNum; ++i) {
     const uint32_t at = pc.u32();
     if (at == 0) continue;
+    // Like instruments and sample headers, a pattern never starts inside the header
+    // or its tables: rewriting the tables' offsets would change the pattern.
+    if (at < tablesEnd)
+      return Fail(error, "IT: pattern " + std::to_string(i) + " at " + std::to_string(at) +
+                             " lies inside the header's tables (which end at " +
+                             std::to_string(tablesEnd) + ")");
+    // The engine cannot read a pattern whose header leaves the file, and the sample
+    // rewrite could not move such an offset.
     uint64_t end = uint64_t{at} + 8;
-    if (end <= file.size()) end += file[at] | file[at + 1] << 8;
+    if (end > file.size())
+      return Fail(error, "IT: pattern " + std::to_string(i) + " at " + std::to_string(at) +
+                             " extends past the end of the file (" +
+                             std::to_string(file.size()) + " bytes)");
+    end += file[at] | file[at + 1] << 8;
     parts.push_back({at, end, "pattern " + std::to_string(i)});
   }
   for (const SampleLayout& s : out->samples)
