@@ -19,82 +19,17 @@
 
 #include "plugin/host_api.h"
 #include "plugin/module_record.h"
+#include "bench/null_player.h"
 #include "tools/pack/module_packer.h"
 #include "tools/synth/module_synth.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// ---- A null player: counts, stamps, throws the audio away ----
-
-std::atomic<bool> gFirstWrite{false};
-std::atomic<bool> gFirstPass{false};
-std::atomic<int> gEnds{0};
-std::atomic<int64_t> gBytes{0};
-Clock::time_point gFirstWriteAt, gFirstPassAt, gEndAt;
-
-int OutOpen(int, int, int, int, int) { return 0; }
-void OutClose() {}
-int OutWrite(char*, int len) {
-  if (!gFirstWrite.load(std::memory_order_relaxed)) {
-    gFirstWriteAt = Clock::now();
-    gFirstWrite = true;
-  }
-  gBytes += len;
-  return 0;
-}
-int OutCanWrite() { return 1 << 20; }
-int OutIsPlaying() { return 0; }
-int OutPause(int) { return 0; }
-void OutVolume(int) {}
-void OutFlush(int) {
-  if (!gFirstPass.load(std::memory_order_relaxed)) {
-    gFirstPassAt = Clock::now();
-    gFirstPass = true;
-  }
-}
-int OutTime() { return 0; }
-void NoInit(int, int) {}
-void NoPcm(void*, int, int, int) {}
-void NoInfo(int, int) {}
-int DspOff() { return 0; }
-void NoSetInfo(int, int, int, int) {}
-void Post(void*, unsigned message, uintptr_t, intptr_t) {
-  if (message == kWmWaMpegEof) {
-    gEndAt = Clock::now();
-    ++gEnds;
-  }
-}
-PlatformWindow gWindow{Post};
-Out_Module gOut = [] {
-  Out_Module o{};
-  o.Open = OutOpen;
-  o.Close = OutClose;
-  o.Write = OutWrite;
-  o.CanWrite = OutCanWrite;
-  o.IsPlaying = OutIsPlaying;
-  o.Pause = OutPause;
-  o.SetVolume = OutVolume;
-  o.SetPan = OutVolume;
-  o.Flush = OutFlush;
-  o.GetOutputTime = OutTime;
-  o.GetWrittenTime = OutTime;
-  return o;
-}();
-
+using namespace null_player;
 
 // The child: plays SONG until a second of audio has been written, then stops.
 int PlayInThisProcess(const char* song) {
-  In_Module* rec = GetModuleRecord();
-  rec->hMainWindow = &gWindow;
-  rec->SAVSAInit = NoInit;
-  rec->SAAddPCMData = NoPcm;
-  rec->VSAAddPCMData = NoPcm;
-  rec->VSASetInfo = NoInfo;
-  rec->dsp_isactive = DspOff;
-  rec->SetInfo = NoSetInfo;
-  rec->outMod = &gOut;
+  In_Module* rec = Attach();
   rec->Init();
   if (rec->Play(song) != 0) return 1;
   while (gBytes < 44100 * 4 && gEnds == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
