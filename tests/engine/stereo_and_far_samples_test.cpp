@@ -1,6 +1,7 @@
 // Sample data the engine's readers used to take from the wrong place: stereo IT
-// samples, stored one channel after the other. Each module is packed, played by
-// the plug-in and compared with the engine's render of the module itself.
+// samples, stored one channel after the other, and S3M samples lying beyond the
+// first megabyte, found through a 24-bit paragraph number. Each module is packed,
+// played by the plug-in and compared with the engine's render of the module itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -145,6 +146,20 @@ TEST(StereoItSamples, BothChannelsPlayOverTheWholeLength) {
     EXPECT_TRUE(std::all_of(right.begin(), right.end(), [](int16_t v) { return v == 0; }))
         << "the right channel is not silent";
   }
+}
+
+TEST(FarS3mSamples, DataBeyondTheFirstMegabyteIsTheSamplesOwn) {
+  SampleSpec filler;
+  filler.name = "filler";
+  filler.wave = zsfsynth::Wave::kSilence;
+  filler.frames = 1100000;
+  const ModuleSpec spec = OneNote(zsfmod::kKindS3m, {filler, Ramp(8)}, 2);
+  zsfsynth::ModuleFile file;
+  std::string error;
+  ASSERT_TRUE(zsfsynth::WriteS3m(spec, &file, &error)) << error;
+  ASSERT_EQ(file.samples.size(), 2u);
+  ASSERT_GT(file.samples[1].offset, 1u << 20) << "the ramp must lie beyond the first megabyte";
+  ExpectRamp(Channel(PlayedAsTheModule(spec, zsfmod::kKindS3m), 0), kRampFrames, true);
 }
 
 }  // namespace
