@@ -191,8 +191,8 @@ std::vector<uint8_t> MakeItWithForwardJump(int orderCount = 4);
 std::vector<uint8_t> MakeXmWithSpeedZero(int row = 8);
 
 // An IT in instrument mode, two instruments of three samples each: signed and
-// unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8 and 16-bit ones
-// (set those to kCompressed215 for the 2.15 form).
+// unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8-bit mono and
+// 16-bit stereo ones (set those to kCompressed215 for the 2.15 form).
 ModuleSpec ItInstrumentSpec();
 
 // An XM with two instruments holding several 8 and 16-bit samples each, mapped
