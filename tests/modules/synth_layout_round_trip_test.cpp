@@ -71,8 +71,7 @@ TEST(SynthLayoutRoundTrip, EveryFormatAndSampleKind) {
   using zsfsynth::ModVariant;
   ModuleSpec s3mSigned = zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2);
   s3mSigned.s3mSigned = true;
-  // Compressed stereo: each channel its own block chain (the engine refuses these,
-  // the readers still measure and decode them).
+  // Compressed stereo: each channel its own block chain.
   ModuleSpec itStereoCompressed = zsfsynth::BasicSpec(zsfmod::kKindIt, 2, 1);
   for (zsfsynth::SampleSpec& s : itStereoCompressed.samples) {
     s.channels = 2;

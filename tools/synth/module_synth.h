@@ -14,6 +14,7 @@
 //   module stores it: IT stereo samples are planar (all left frames, then all right).
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,9 @@ struct SampleSpec {
   double decay = 0.0;       // 0 keeps the level; d makes it fall to exp(-d) at the end
   uint8_t bits = 8;         // 8 or 16 (MOD: 8 only)
   uint8_t channels = 1;     // 2: stereo (IT, S3M), stored planar, length = frames
-                            // per channel. The engine (0.9.3) counts an IT stereo
-                            // length as both channels' points and reads only half.
+                            // per channel
+  std::optional<Wave> rightWave;  // stereo: the right channel's own waveform (unset:
+                                  // the left's, a quarter period later)
   bool loop = false;
   bool pingPong = false;
   uint32_t loopStart = 0;   // frames
@@ -189,8 +191,8 @@ std::vector<uint8_t> MakeItWithForwardJump(int orderCount = 4);
 std::vector<uint8_t> MakeXmWithSpeedZero(int row = 8);
 
 // An IT in instrument mode, two instruments of three samples each: signed and
-// unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8 and 16-bit ones
-// (set those to kCompressed215 for the 2.15 form).
+// unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8-bit mono and
+// 16-bit stereo ones (set those to kCompressed215 for the 2.15 form).
 ModuleSpec ItInstrumentSpec();
 
 // An XM with two instruments holding several 8 and 16-bit samples each, mapped

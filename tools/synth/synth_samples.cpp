@@ -19,14 +19,14 @@ uint32_t NextNoise(uint32_t* state) {
 }
 
 // One channel's waveform in -1..1 before the envelope.
-std::vector<double> Waveform(const SampleSpec& s, uint32_t phaseShift, uint32_t seed) {
+std::vector<double> Waveform(const SampleSpec& s, Wave wave, uint32_t phaseShift, uint32_t seed) {
   std::vector<double> out(s.frames);
   uint32_t period = s.period ? s.period : 1;
   uint32_t noise = seed ? seed : 0x9E3779B9u;
   for (uint32_t i = 0; i < s.frames; ++i) {
     uint32_t pos = (i + phaseShift) % period;
     double v = 0.0;
-    switch (s.wave) {
+    switch (wave) {
       case Wave::kSine: v = std::sin(2.0 * kPi * pos / period); break;
       case Wave::kSquare: v = pos < period / 2 ? 1.0 : -1.0; break;
       case Wave::kSaw: v = 2.0 * pos / period - 1.0; break;
@@ -48,9 +48,10 @@ std::vector<uint8_t> RenderSamplePcm(const SampleSpec& s) {
   std::vector<uint8_t> pcm;
   pcm.reserve(static_cast<size_t>(s.frames) * width * channels);
   for (uint32_t ch = 0; ch < channels; ++ch) {
-    // The right channel differs (a quarter period later, another noise seed), so
-    // a reader that mixed up the planar halves would be caught.
-    std::vector<double> wave = Waveform(s, ch * (s.period / 4), s.seed + ch);
+    // The right channel differs (a quarter period later, another noise seed, or a
+    // waveform of its own), so a reader that mixed up the planar halves would be caught.
+    const Wave shape = ch == 1 && s.rightWave ? *s.rightWave : s.wave;
+    std::vector<double> wave = Waveform(s, shape, ch * (s.period / 4), s.seed + ch);
     for (uint32_t i = 0; i < s.frames; ++i) {
       double env = s.decay > 0 && s.frames > 0 ? std::exp(-s.decay * i / s.frames) : 1.0;
       double v = wave[i] * s.amplitude * env;

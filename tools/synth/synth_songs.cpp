@@ -115,7 +115,7 @@ ModuleSpec ItInstrumentSpec() {
     s.period = 24;
     s.frames = 700u + 300u * static_cast<uint32_t>(i);
     s.bits = i % 2 || i == 4 ? 16 : 8;
-    s.channels = i >= 3 && storages[i] != ItStorage::kCompressed214 ? 2 : 1;
+    s.channels = i >= 3 ? 2 : 1;
     s.itStorage = storages[i];
     s.loop = i % 3 == 0;
     s.c5speed = 8363 * 2;
