@@ -113,11 +113,16 @@ StreamInfo LoadedPlugin::LastStreamInfo() {
   return StreamInfo{gBitrate.load(), gRateKhz.load(), gChannels.load(), gSynched.load()};
 }
 
-std::string DefaultPluginPath() {
+std::string FindPlugin(const std::string& installedDir, std::string* looked) {
   std::vector<char> buf(4096);
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return "in_zsf.so";
-  std::string exe(buf.data(), size_t(n));
+  std::string exe = n > 0 ? std::string(buf.data(), size_t(n)) : std::string();
   size_t slash = exe.rfind('/');
-  return (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/in_zsf.so";
+  const std::string dir = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+  const std::string candidates[] = {dir + "/in_zsf.so", dir + "/" + installedDir + "/in_zsf.so"};
+  for (const std::string& path : candidates) {
+    if (access(path.c_str(), R_OK) == 0) return path;
+  }
+  *looked = candidates[0] + " or " + candidates[1];
+  return std::string();
 }

@@ -53,5 +53,7 @@ class LoadedPlugin {
   PlayerWindow window_;
 };
 
-// in_zsf.so in the folder of the running executable.
-std::string DefaultPluginPath();
+// Where a program finds in_zsf.so without being told: beside the running executable
+// (a build folder), then in INSTALLED_DIR relative to that folder (an installed or
+// staged prefix). The first that exists, or empty with LOOKED naming both places.
+std::string FindPlugin(const std::string& installedDir, std::string* looked);

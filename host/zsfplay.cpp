@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("zsfplay ") + ZSF_VERSION);
   app.add_option("NAME", options.names, "Song file, collection file or collection address")
       ->type_name("NAME");
-  app.add_option("--plugin", options.plugin, "The plug-in to load (default: in_zsf.so beside zsfplay)")
+  app.add_option("--plugin", options.plugin, "The plug-in to load (default: in_zsf.so beside zsfplay, else the installed one)")
       ->type_name("PATH");
   app.add_option("-o,--output", options.output,
                  "Write the audio to FILE.wav instead of the sound device; with several NAMEs, "
@@ -366,7 +366,14 @@ int main(int argc, char** argv) {
     Say("no NAME given (see --help)");
     return 1;
   }
-  if (options.plugin.empty()) options.plugin = DefaultPluginPath();
+  if (options.plugin.empty()) {
+    std::string looked;
+    options.plugin = FindPlugin(ZSF_PLUGIN_FROM_BIN, &looked);
+    if (options.plugin.empty()) {
+      Say("no plug-in found (looked for " + looked + "); name one with --plugin PATH");
+      return 1;
+    }
+  }
 
   InstallQuitSignals();
   LoadedPlugin plugin;
