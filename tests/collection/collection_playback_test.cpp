@@ -66,7 +66,7 @@ class CollectionPlayback : public ::testing::Test {
     if (*played != 0) return {};
     EXPECT_TRUE(host.WaitForEndMessages(1));
     host.Stop();
-    return host.Written();
+    return host.WrittenSinceOpen();
   }
 
   int PlayResult(const std::string& name) {

@@ -55,7 +55,7 @@ class ZsfplayPlayback : public ::testing::Test {
     EXPECT_TRUE(host.WaitForEndMessages(1));
     host.Stop();
     host.Quit();
-    return host.Written();
+    return host.WrittenSinceOpen();
   }
 
   ProcessResult Zsfplay(std::vector<std::string> args, const std::string& home = "") {

@@ -32,6 +32,7 @@ struct Recording {
 
   // Observations.
   std::vector<uint8_t> written;
+  size_t writtenAtOpen = 0;
   std::vector<int> writeSizes;
   std::vector<OpenCall> opens;
   std::vector<int> flushes;
@@ -57,6 +58,7 @@ struct Recording {
     dspActive = false;
     dsp = nullptr;
     written.clear();
+    writtenAtOpen = 0;
     writeSizes.clear();
     opens.clear();
     flushes.clear();
@@ -104,6 +106,7 @@ void OutQuit() {}
 int OutOpen(int rate, int channels, int bits, int bufferMs, int prebufferMs) {
   return Record([&] {
     gRec.opens.push_back({rate, channels, bits, bufferMs, prebufferMs});
+    gRec.writtenAtOpen = gRec.written.size();
     gRec.flushBaseMs = 0;
     gRec.bytesSinceFlush = 0;
     return gRec.openResult;
@@ -371,6 +374,11 @@ void TestHost::SetDsp(DspFunction dsp) {
   return gRec.field
 
 std::vector<uint8_t> TestHost::Written() const { ZSF_COPY_UNDER_LOCK(written); }
+
+std::vector<uint8_t> TestHost::WrittenSinceOpen() const {
+  std::lock_guard<std::mutex> lock(gRec.mutex);
+  return std::vector<uint8_t>(gRec.written.begin() + gRec.writtenAtOpen, gRec.written.end());
+}
 std::vector<int> TestHost::WriteSizes() const { ZSF_COPY_UNDER_LOCK(writeSizes); }
 std::vector<OpenCall> TestHost::Opens() const { ZSF_COPY_UNDER_LOCK(opens); }
 std::vector<int> TestHost::Flushes() const { ZSF_COPY_UNDER_LOCK(flushes); }

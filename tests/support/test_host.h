@@ -76,6 +76,9 @@ class TestHost {
 
   // What the plug-in did, as copies taken under the recording's lock.
   std::vector<uint8_t> Written() const;         // every Write's bytes, in order
+  // The bytes written since the last Open: what a listener hears of the last start
+  // (a collection address first starts the first tune, then the one it names).
+  std::vector<uint8_t> WrittenSinceOpen() const;
   std::vector<int> WriteSizes() const;
   std::vector<OpenCall> Opens() const;
   std::vector<int> Flushes() const;             // the ms of every Flush
