@@ -15,10 +15,11 @@ uint32_t SampleBytes(uint32_t width) { return width == 8 ? 1u : 2u; }
 uint32_t WholeBytes(uint32_t size, uint32_t width) { return size - size % SampleBytes(width); }
 
 // trunc(v * f) in double precision; the low bits are stored later, so values out of
-// the width's range wrap. Products beyond 32 bits (huge gains) wrap as well.
+// the width's range wrap. Products beyond 32 bits (huge gains) wrap as well; a product
+// that is not finite (an infinite or NaN gain) has no low bits and gives silence.
 int32_t Scale(int32_t v, double f) {
   const double p = static_cast<double>(v) * f;
-  if (!(p == p)) return 0;
+  if (!std::isfinite(p)) return 0;
   if (p >= 2147483648.0 || p < -2147483648.0) {
     // Keep the low 32 bits of the truncated product, as wrapping promises.
     const double t = p < 0 ? -std::floor(-p) : std::floor(p);

@@ -1,6 +1,7 @@
 // Deriving song samples from pack entries: the described examples and failures.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,6 +87,9 @@ TEST(SampleDerivation, SixteenBitAndPlainCopies) {
   EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, 100.0f).data, data);  // the plain-copy pattern
   EXPECT_EQ(V2(s.get(), 0, 1, 0, 0, 100.0f).data, Le16({300, 200, 100}));
   EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, -2.5f).data, Le16({-2, -5, -7}));
+  // A product that is not finite has no low bits to keep: silence.
+  for (float gain : {INFINITY, -INFINITY, NAN})
+    EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, gain).data, Le16({0, 0, 0})) << gain;
 }
 
 TEST(SampleDerivation, Version1Join) {
