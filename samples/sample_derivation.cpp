@@ -141,7 +141,7 @@ uint32_t SourceDeriver::Derive(DerivedSample* out, uint32_t entry, uint8_t trans
                                uint32_t b, float gain) {
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
-  const SampleRecord& e = store->entries[entry];
+  const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
   if (transform == 3) {
     out->data = nullptr;
@@ -250,7 +250,7 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
                       uint8_t transform, uint32_t parameter, uint8_t volumePercent) {
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
-  const SampleRecord& e = store->entries[entry];
+  const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
   if (transform > 4 || (!e.data && e.size != 0)) {
     Fail(out);
@@ -297,7 +297,7 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
     }
     case 3: {
       if (parameter >= store->entryCount) break;
-      const SampleRecord& second = store->entries[parameter];
+      const SampleRecord& second = SampleStoreSlot(store, parameter);
       if (second.size == 0 || !second.data) break;
       // Parts of different widths have no common form: refused.
       if (SampleBytes(second.bits) != step) break;
