@@ -133,7 +133,7 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
     // A body the pack ends inside is a damaged download: what arrived is kept and
     // the missing tail reads as zero, as every field past the end does.
     const uint32_t present = length <= in.left() ? length : in.left();
-    if (wanted && length > 0 && (present == length || length <= kZspMaxPaddedLength)) {
+    if (wanted && length > 0 && length - present <= kZspMaxMissingTail) {
       r->data = static_cast<uint8_t*>(std::malloc(length));
       if (r->data && !in.bytes(r->data, present)) {
         std::free(r->data);
