@@ -89,8 +89,10 @@ void Descramble(const ListContext& c, SampleRecord* r) {
 }
 
 // The entry body: an LZO block with its lengths, or the plain bytes. A length the
-// stream cannot hold leaves the entry without data and the read at the end.
-void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
+// stream cannot hold leaves the entry without data and the read at the end. Returns
+// the bytes of data that came from the pack (not padding).
+uint32_t ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
+  uint32_t arrived = 0;
   PackInput& in = *c.in;
   if (c.compressed) {
     const uint32_t packed = in.u32();
@@ -120,6 +122,7 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
         // empty one holds nothing.
         if (got == unpacked && unpacked > 0) {
           r->data = data;
+          arrived = unpacked;
         } else {
           std::free(data);
         }
@@ -139,11 +142,15 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
         std::free(r->data);
         r->data = nullptr;
       }
-      if (r->data) std::memset(r->data + present, 0, length - present);
+      if (r->data) {
+        std::memset(r->data + present, 0, length - present);
+        arrived = present;
+      }
     }
     if (!r->data) in.skip(length);
   }
   Descramble(c, r);
+  return arrived;
 }
 
 // The most PCM bytes padding may make of CODED_SIZE bytes of Vorbis data: one
@@ -151,7 +158,8 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
 uint64_t CodedPaddingLimit(uint32_t codedSize) { return static_cast<uint64_t>(codedSize) * 16384u; }
 
 // Replaces a loaded coded entry's bytes by its PCM, cut or padded to DECODED_LENGTH.
-void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
+// ARRIVED is the coded bytes the pack held: zeros padding a cut body justify nothing.
+void DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
   if (!r->data) return;
   const uint32_t codedSize = r->size;
   ByteStream* out = StreamCreateMemory();
@@ -168,7 +176,7 @@ void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
     // Padding is for damaged data; a declared length no coded size could justify is
     // refused rather than allocated.
     uint8_t* grown = nullptr;
-    if (decodedLength <= CodedPaddingLimit(codedSize)) {
+    if (decodedLength <= CodedPaddingLimit(arrived)) {
       grown = static_cast<uint8_t*>(std::realloc(pcm, decodedLength));
     }
     if (!grown) {
@@ -249,8 +257,8 @@ bool ReadListV2(const ListContext& c, SlotTable* table, uint32_t count) {
       r->coded = 1;
       decodedLength = in.u32();
     }
-    ReadBody(c, r, wanted);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+    const uint32_t arrived = ReadBody(c, r, wanted);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
     ++slot;
   }
   return true;
@@ -275,14 +283,14 @@ bool ReadListV1(const ListContext& c, SlotTable* table, uint32_t count) {
       decodedLength = in.u32();
     }
     in.text(r->name30, kZspName30Length);
-    ReadBody(c, r, wanted);
+    const uint32_t arrived = ReadBody(c, r, wanted);
     if (widths) {
       r->bits = in.u8();
       r->aux8 = in.u8();
     }
     if (values) r->aux32 = in.u32();
     if (typed) in.text(r->name26, kZspName26Length);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
   }
   return true;
 }

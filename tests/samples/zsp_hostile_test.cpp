@@ -61,6 +61,16 @@ TEST(ZspHostile, BodiesCutShortKeepWhatArrived) {
   EXPECT_EQ(Bytes(store->entries[0]), expected);
   EXPECT_EQ(SampleStoreSlot(store.get(), 1).data, nullptr);
 
+  // Zeros padding a cut coded body are no coded data: they justify no PCM padding.
+  pack = V2Header(1, 0);
+  V2Head(&pack, 0x02);
+  U32(&pack, 256u << 20);  // decoded length
+  U32(&pack, 300000);      // coded bytes, of which 100 arrived
+  pack.insert(pack.end(), 100, 0x42);
+  store = LoadPack(pack, nullptr, 0, &rc);
+  ASSERT_EQ(rc, 0u);
+  EXPECT_EQ(store->entries[0].data, nullptr);
+
   // A 4 GiB entry announced by a small file is no damaged download: no allocation, no data.
   pack = V2Header(2, 0);
   V2Head(&pack, 0x01);
