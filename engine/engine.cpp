@@ -31,8 +31,8 @@ DUH* EngineReadModule(uint32_t moduleKind, const uint8_t* data, uint32_t size) {
 int32_t EngineGetLength(DUH* module) {
   if (module == nullptr) return 0;
   long length = duh_get_length(module);
-  // The patched length computation stops at two hours and then reports 0 (unknown).
-  if (length < 0 || length > INT32_MAX) return 0;
+  // The patched length computation stops at two hours and then reports -1.
+  if (length < 0 || length > INT32_MAX) return kEngineLengthUnknown;
   return static_cast<int32_t>(length);
 }
 
@@ -42,11 +42,13 @@ void EngineUnload(DUH* module) {
 
 void EngineSetDefaultIgnoreJump(int on) { dumb_it_set_default_ignore_jump(on); }
 
-DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int32_t position) {
+DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int64_t position) {
   // The mixer has loops for exactly one or two channels.
   if (module == nullptr || channels < 1 || channels > 2) return nullptr;
+  if (position > kEngineMaxPosition) return nullptr;
   if (position < 0) position = 0;
-  return duh_start_sigrenderer(module, 0, channels, position);
+  // Every reader makes an IT signal, so the patched start applies to every kind.
+  return dumb_it_start_at_position(module, channels, static_cast<long>(position));
 }
 
 void ConfigureRenderer(DUH_SIGRENDERER* renderer) {

@@ -14,16 +14,26 @@ using EngineRenderHook = void (*)(void* data, int32_t** samples, int channels, l
 // DATA (read in place, not kept). Also computes the length with jump-to-order ignored.
 // Null when the kind is above 3 or the engine refuses the image.
 DUH* EngineReadModule(uint32_t moduleKind, const uint8_t* data, uint32_t size);
-// Length in 1/65536 s; 0 for no module, and 0 (unknown) for a song whose length
-// computation ran past two hours of music (such a song still plays).
+// EngineGetLength's answer for a song whose length computation ran past two hours of
+// music: unknown. Such a song still plays.
+constexpr int32_t kEngineLengthUnknown = -1;
+
+// Length in 1/65536 s; 0 for no module, kEngineLengthUnknown when not measured.
 int32_t EngineGetLength(DUH* module);
 void EngineUnload(DUH* module);
 
 // Process-wide default for ignoring effect B in new IT renderers (Init turns it on).
 void EngineSetDefaultIgnoreJump(int on);
 
-// A renderer at POSITION (1/65536 s) with CHANNELS output channels; null on failure.
-DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int32_t position);
+// The furthest position (1/65536 s) a renderer can start at: the engine counts time
+// in a C long, which is 32 bits wide on Windows (about 9.1 hours).
+constexpr int64_t kEngineMaxPosition = INT32_MAX;
+
+// A renderer at POSITION (1/65536 s, negative taken as 0) with CHANNELS output
+// channels. The run-up to POSITION stops at the song's end as the configured renderer
+// does, so it never wraps to the start: null when the song ends before POSITION,
+// when POSITION is beyond kEngineMaxPosition, and on failure.
+DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int64_t position);
 // Ignore jump-to-order, stop at the song's loop and at XM speed zero. No-op for null
 // or non-IT renderers.
 void ConfigureRenderer(DUH_SIGRENDERER* renderer);

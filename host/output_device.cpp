@@ -5,6 +5,7 @@ namespace {
 std::atomic<OutputDevice*> gDevice{nullptr};
 std::atomic<bool> gHold{false};
 std::atomic<int> gFlushes{0};
+std::atomic<int> gLastFlushMs{-1};
 
 char gDescription[] = "zsfplay output";
 
@@ -40,6 +41,7 @@ void SetPan(int pan) {
 }
 void Flush(int ms) {
   if (OutputDevice* d = gDevice.load()) d->Flush(ms);
+  gLastFlushMs.store(ms);
   gFlushes.fetch_add(1);
 }
 int GetOutputTime() {
@@ -89,3 +91,5 @@ Out_Module* OutputBridge::Record() { return &gRecord; }
 void OutputBridge::SetHold(bool hold) { gHold.store(hold); }
 
 int OutputBridge::FlushCount() { return gFlushes.load(); }
+
+int OutputBridge::LastFlushMs() { return gLastFlushMs.load(); }

@@ -56,4 +56,6 @@ class OutputBridge {
   static void SetHold(bool hold);
   // Flush calls seen so far; the decode thread flushes once per performed seek.
   static int FlushCount();
+  // The position the last Flush named; -1 before any.
+  static int LastFlushMs();
 };

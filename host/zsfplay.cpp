@@ -77,13 +77,14 @@ Entry Describe(In_Module* rec, const std::string& name) {
   return e;
 }
 
-// Waits until the output has seen more than SEEN flushes; false on timeout or quit.
-bool WaitForFlush(int seen, int timeoutMs) {
+// Waits until a flush after the first SEEN ones named MS; false on timeout or quit.
+bool WaitForFlushAt(int seen, int ms, int timeoutMs) {
+  auto done = [&] { return OutputBridge::FlushCount() > seen && OutputBridge::LastFlushMs() == ms; };
   for (int waited = 0; waited < timeoutMs && !QuitRequested(); waited += 5) {
-    if (OutputBridge::FlushCount() > seen) return true;
+    if (done()) return true;
     poll(nullptr, 0, 5);
   }
-  return OutputBridge::FlushCount() > seen;
+  return done();
 }
 
 class Player {
@@ -166,13 +167,10 @@ int Player::PlayAll() {
 }
 
 void Player::StartAt(int ms, int seen) {
-  // The output is held, so the plug-in renders nothing before the target: wait for
-  // the decode thread's first flush (its start, after which a seek request is no
-  // longer overwritten), ask for the seek, wait for its flush.
-  if (WaitForFlush(seen, kSeekWaitMs)) {
-    if (rec_->SetOutputTime) rec_->SetOutputTime(ms);
-    WaitForFlush(seen + 1, kSeekWaitMs);
-  }
+  // The output is held, so the plug-in renders nothing before the target: ask for
+  // the seek at once, as players resuming a song do, and wait for its flush.
+  if (rec_->SetOutputTime) rec_->SetOutputTime(ms);
+  WaitForFlushAt(seen, ms, kSeekWaitMs);
   OutputBridge::SetHold(false);
 }
 

@@ -40,19 +40,22 @@ void DecodeThread(In_Module* host, std::atomic<uint32_t>* killFlag) {
   bool done = false;
   DUH_SIGRENDERER* renderer = nullptr;
 
-  p.SeekRequestMs = -1;
-  p.DecodePositionMs = 0;
   if (p.Settings && p.Settings->DisableSEcho) SEcho().EchoLevel = 0.0;
-  // The first pass builds the renderer through the seek step.
-  p.SeekRequestMs = 0;
 
+  // The first pass builds the renderer through the seek step: the starter left a
+  // request for 0, or the host's own target if it asked for one since.
   while (killFlag->load() == 0) {
     int32_t target = p.SeekRequestMs.load();
     if (target != -1) {
       EngineEndRenderer(renderer);
-      // The engine starts at the whole second at or below the target.
-      int32_t position = static_cast<int32_t>(static_cast<uint32_t>(target / 1000) << 16);
-      renderer = EngineStartRenderer(p.LoadedModule.load(), channels, position);
+      renderer = nullptr;
+      // The engine starts at the whole second at or below the target (64-bit: no
+      // target wraps); a target at or past the song's known end starts nothing, so
+      // the song ends at once, and the engine refuses one it cannot address.
+      const int64_t position = int64_t{target / 1000} << 16;
+      const int64_t length = p.LoadedModuleLength.load();
+      const bool pastEnd = target > 0 && length >= 0 && int64_t{target} * 65536 >= length * 1000;
+      if (!pastEnd) renderer = EngineStartRenderer(p.LoadedModule.load(), channels, position);
       p.DecodePositionMs = target;
       ConfigureRenderer(renderer);
       SEcho().Prepare(32, channels, kOutputRate);

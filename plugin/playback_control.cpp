@@ -21,6 +21,7 @@
 #include "ui/password.h"
 #include "ui/player_settings.h"
 #include "ui/prompt_dialog.h"
+#include "ui/file_info.h"
 #include "ui/tags.h"
 
 namespace {
@@ -110,6 +111,10 @@ uint32_t LoadEngineModule() {
 void StartDecodeThread() {
   PlayerState& p = Player();
   p.KillDecodeThread = 0;
+  // Set before the thread exists, so a seek the host asks for as soon as Play returns
+  // is never overwritten: the thread's first pass starts at whatever target it finds.
+  p.DecodePositionMs = 0;
+  p.SeekRequestMs = 0;
   In_Module* host = Host();
   p.DecodeThreadHandle = std::thread(DecodeThread, host, &p.KillDecodeThread);
 }
@@ -140,14 +145,17 @@ uint32_t StartSongPlayback(const char* name) {
   }
   SEcho().Release();
   SEcho().TakeSettingsFromFile(name);
-  const int32_t seconds = p.LoadedModuleLength.load() / 65536;
+  const int32_t length = p.LoadedModuleLength.load();
   StartDecodeThread();
 
-  char value[16];
-  std::snprintf(value, sizeof value, "%d", seconds);
-  const char* names[] = {"length"};
-  const char* values[] = {value};
-  SetTags(name, names, values, 1);
+  // A length that is not known is not stored: file info reads a missing tag as unknown.
+  if (length != kEngineLengthUnknown) {
+    char value[16];
+    std::snprintf(value, sizeof value, "%d", length / 65536);
+    const char* names[] = {"length"};
+    const char* values[] = {value};
+    SetTags(name, names, values, 1);
+  }
   return 0;
 }
 
@@ -241,8 +249,9 @@ void Stop() { StopDecodeThread(); }
 
 int GetLength() {
   PlayerState& p = Player();
-  if (!p.LoadedModule.load()) return -1000;
-  return p.LoadedModuleLength.load() / 65536 * 1000;
+  const int32_t length = p.LoadedModuleLength.load();
+  if (!p.LoadedModule.load() || length == kEngineLengthUnknown) return kUnknownLengthMs;
+  return length / 65536 * 1000;
 }
 
 int GetOutputTime() {

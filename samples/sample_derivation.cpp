@@ -15,10 +15,11 @@ uint32_t SampleBytes(uint32_t width) { return width == 8 ? 1u : 2u; }
 uint32_t WholeBytes(uint32_t size, uint32_t width) { return size - size % SampleBytes(width); }
 
 // trunc(v * f) in double precision; the low bits are stored later, so values out of
-// the width's range wrap. Products beyond 32 bits (huge gains) wrap as well.
+// the width's range wrap. Products beyond 32 bits (huge gains) wrap as well; a product
+// that is not finite (an infinite or NaN gain) has no low bits and gives silence.
 int32_t Scale(int32_t v, double f) {
   const double p = static_cast<double>(v) * f;
-  if (!(p == p)) return 0;
+  if (!std::isfinite(p)) return 0;
   if (p >= 2147483648.0 || p < -2147483648.0) {
     // Keep the low 32 bits of the truncated product, as wrapping promises.
     const double t = p < 0 ? -std::floor(-p) : std::floor(p);
@@ -59,94 +60,14 @@ void ScaleReverse(const uint8_t* last, uint8_t* dst, uint32_t n, uint32_t width,
   for (uint32_t i = 0; i < n; ++i) WriteSampleForward(dst, width, Scale(ReadSampleBackward(last, width), f));
 }
 
-constexpr uint32_t kMaxJoinDepth = 64;
-constexpr uint32_t kJoinBudget = 65536;
-
-struct SourceDeriver {
-  const SampleStore* store;
-  const SampleSourceTable* table;
-  std::vector<bool> active;  // sources being derived, to catch join cycles
-  uint32_t depth = 0;
-  uint32_t budget = kJoinBudget;
-
-  uint32_t Derive(DerivedSample* out, uint32_t entry, uint8_t transform, uint32_t a,
-                  uint32_t b, float gain);
-  uint32_t DeriveSource(DerivedSample* out, uint32_t index);
-  uint32_t Join(DerivedSample* out, uint32_t a, uint32_t b);
-};
-
-uint32_t SourceDeriver::DeriveSource(DerivedSample* out, uint32_t index) {
-  ClearOutput(out);
-  if (!table || index >= table->sources.size() || active[index]) return 1;
-  // Joins may share parts, so a hostile table can ask for exponentially many
-  // derivations without a cycle; a bounded budget and depth keep that finite.
-  if (depth >= kMaxJoinDepth || budget == 0) return 1;
-  --budget;
-  ++depth;
-  const SampleSource& s = table->sources[index];
-  active[index] = true;
-  const uint32_t rc = Derive(out, s.entry, s.code, s.a, s.b, s.gain);
-  active[index] = false;
-  --depth;
-  return rc;
-}
-
-uint32_t SourceDeriver::Join(DerivedSample* out, uint32_t a, uint32_t b) {
-  DerivedSample first, second;
-  if (DeriveSource(&first, b) != 0) {
-    Fail(&first);
-    Fail(out);
-    return 1;
-  }
-  out->size = first.size;
-  out->coded = first.coded;
-  out->storedSize = first.storedSize;
-  out->aux8 = first.aux8;
-  out->bits = first.bits;
-  out->aux32 = first.aux32;
-  if (!first.data || first.size == 0) {
-    Fail(&first);
-    Fail(out);
-    return 1;
-  }
-  if (DeriveSource(&second, a) != 0 || !second.data || second.size == 0 ||
-      // Parts of different widths have no common form: refused.
-      SampleBytes(first.bits) != SampleBytes(second.bits)) {
-    Fail(&first);
-    Fail(&second);
-    Fail(out);
-    return 1;
-  }
-  const uint64_t total = static_cast<uint64_t>(first.size) + second.size;
-  uint8_t* data = total <= 0xFFFFFFFFu ? Allocate(static_cast<uint32_t>(total)) : nullptr;
-  if (!data) {
-    Fail(&first);
-    Fail(&second);
-    Fail(out);
-    return 1;
-  }
-  std::memcpy(data, first.data, first.size);
-  // The second part is as long as Q and written as silence, byte for byte what
-  // existing songs were made against (their stored lengths include it).
-  std::memset(data + first.size, 0, second.size);
-  out->data = data;
-  out->size = static_cast<uint32_t>(total);
-  Fail(&first);
-  Fail(&second);
-  return 0;
-}
-
-uint32_t SourceDeriver::Derive(DerivedSample* out, uint32_t entry, uint8_t transform, uint32_t a,
-                               uint32_t b, float gain) {
+// A version-2 source that is not a join: copy, reverse or cut one entry, with gain.
+uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry,
+                    uint8_t transform, uint32_t a, float gain) {
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
-  const SampleRecord& e = store->entries[entry];
+  const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
-  if (transform == 3) {
-    out->data = nullptr;
-    return Join(out, a, b);
-  }
-  if (transform > 4) {
+  if (transform == 3 || transform > 4) {
     Fail(out);
     return 1;
   }
@@ -208,6 +129,132 @@ uint32_t SourceDeriver::Derive(DerivedSample* out, uint32_t entry, uint8_t trans
   return 1;
 }
 
+// A joined sample larger than this is refused: joins double a size per table entry,
+// so a few bytes of table could otherwise ask for gigabytes of silence.
+constexpr uint64_t kMaxJoinedBytes = uint64_t{256} << 20;
+
+// What a source derives to, found without making any samples.
+struct Shape {
+  enum State : uint8_t { kNew, kOpen, kDone, kFailed };
+  State state = kNew;
+  uint32_t leaf = 0;  // the source whose samples start the result (itself unless a join)
+  uint64_t size = 0;
+  uint32_t bits = 0;
+};
+
+// A join is its first part (B) followed by silence as long as its second part (A), so
+// a joined sample is the samples of the source at the end of its chain of first parts
+// followed by zeros. Measuring walks every source the join reaches once (a shared
+// part is measured once), on a stack of its own rather than the call stack; it finds
+// every failure (cycles, indices out of range, widths that differ, parts that are
+// empty or do not fit) before any byte is made. Making then costs the bytes made.
+class JoinMeasure {
+ public:
+  JoinMeasure(const SampleStore* store, const SampleSourceTable* table, const SampleSource& root)
+      : store_(store), table_(table), root_(root),
+        shapes_((table ? table->sources.size() : 0) + 1) {}
+
+  // The shape of the root; null when it fails.
+  const Shape* Run() {
+    const uint32_t rootIndex = static_cast<uint32_t>(shapes_.size() - 1);
+    std::vector<uint32_t> stack{rootIndex};
+    while (!stack.empty()) {
+      const uint32_t i = stack.back();
+      Shape& s = shapes_[i];
+      if (s.state == Shape::kNew) {
+        Open(i, &stack);
+      } else {
+        if (s.state == Shape::kOpen) Close(i);
+        stack.pop_back();
+      }
+    }
+    const Shape& r = shapes_[rootIndex];
+    return r.state == Shape::kDone ? &r : nullptr;
+  }
+
+  const SampleSource& Source(uint32_t i) const {
+    return i < shapes_.size() - 1 ? table_->sources[i] : root_;
+  }
+
+ private:
+  // A leaf is measured at once; a join is opened and its parts are put above it.
+  void Open(uint32_t i, std::vector<uint32_t>* stack) {
+    Shape& s = shapes_[i];
+    const SampleSource& src = Source(i);
+    s.state = Shape::kFailed;
+    if (!store_ || src.entry >= store_->entryCount) return;
+    const SampleRecord& e = SampleStoreSlot(store_, src.entry);
+    if (src.code != 3) {
+      if (src.code > 4 || (!e.data && e.size != 0)) return;
+      if ((src.code == 2 || src.code == 4) && src.a > e.size) return;
+      s.size = src.code == 2 || src.code == 4 ? src.a : e.size;
+      s.bits = e.bits;
+      s.leaf = i;
+      s.state = Shape::kDone;
+      return;
+    }
+    const size_t count = shapes_.size() - 1;
+    for (uint32_t part : {src.b, src.a}) {
+      // A part being measured is one this join is itself a part of: a cycle.
+      if (!table_ || part >= count || shapes_[part].state == Shape::kOpen) return;
+    }
+    s.state = Shape::kOpen;
+    for (uint32_t part : {src.a, src.b})
+      if (shapes_[part].state == Shape::kNew) stack->push_back(part);
+  }
+
+  void Close(uint32_t i) {
+    Shape& s = shapes_[i];
+    const SampleSource& src = Source(i);
+    const Shape& first = shapes_[src.b];
+    const Shape& second = shapes_[src.a];
+    s.state = Shape::kFailed;
+    if (first.state != Shape::kDone || second.state != Shape::kDone) return;
+    // Empty parts, and parts of different widths (no common form), are refused.
+    if (first.size == 0 || second.size == 0 || SampleBytes(first.bits) != SampleBytes(second.bits)) return;
+    const uint64_t total = first.size + second.size;
+    if (total > kMaxJoinedBytes) return;
+    s.size = total;
+    s.bits = first.bits;
+    s.leaf = first.leaf;
+    s.state = Shape::kDone;
+  }
+
+  const SampleStore* store_;
+  const SampleSourceTable* table_;
+  SampleSource root_;
+  std::vector<Shape> shapes_;  // one per table source, then the root
+};
+
+uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSource& root,
+                    const SampleSourceTable* table) {
+  ClearOutput(out);
+  JoinMeasure measure(store, table, root);
+  const Shape* shape = measure.Run();
+  if (!shape) return 1;
+  const SampleSource& leaf = measure.Source(shape->leaf);
+  DerivedSample first;
+  if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain) != 0 || !first.data) {
+    Fail(&first);
+    return 1;
+  }
+  const uint32_t total = static_cast<uint32_t>(shape->size);
+  uint8_t* data = Allocate(total);
+  if (!data) {
+    Fail(&first);
+    return 1;
+  }
+  // Every attribute comes from the first part; the silence after it is byte for byte
+  // what existing songs were made against (their stored lengths include it).
+  *out = first;
+  std::memcpy(data, first.data, first.size);
+  std::memset(data + first.size, 0, total - first.size);
+  out->data = data;
+  out->size = total;
+  Fail(&first);
+  return 0;
+}
+
 }  // namespace
 
 int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width) {
@@ -249,7 +296,7 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
                       uint8_t transform, uint32_t parameter, uint8_t volumePercent) {
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
-  const SampleRecord& e = store->entries[entry];
+  const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
   if (transform > 4 || (!e.data && e.size != 0)) {
     Fail(out);
@@ -296,7 +343,7 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
     }
     case 3: {
       if (parameter >= store->entryCount) break;
-      const SampleRecord& second = store->entries[parameter];
+      const SampleRecord& second = SampleStoreSlot(store, parameter);
       if (second.size == 0 || !second.data) break;
       // Parts of different widths have no common form: refused.
       if (SampleBytes(second.bits) != step) break;
@@ -320,7 +367,6 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
 uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
                                 uint8_t transform, uint32_t a, uint32_t b, float gain,
                                 const SampleSourceTable* table) {
-  SourceDeriver deriver{store, table, {}, 0, kJoinBudget};
-  deriver.active.assign(table ? table->sources.size() : 0, false);
-  return deriver.Derive(out, entry, transform, a, b, gain);
+  if (transform != 3) return DeriveLeaf(store, out, entry, transform, a, gain);
+  return DeriveJoin(store, out, SampleSource{entry, 0, transform, a, b, gain}, table);
 }

@@ -12,9 +12,14 @@ struct SampleStore {
   uint8_t minor;
   int32_t key;            // descrambling key, -49..49; 0 = none
   uint32_t loaded;        // 1 once a pack has been read, 0 after release
-  uint32_t entryCount;
-  SampleRecord* entries;  // entryCount records, slot order
+  uint32_t entryCount;    // slots the pack declares
+  uint32_t heldCount;     // records in entries: the slots the list reached
+  SampleRecord* entries;  // heldCount records, slot order; the slots after them are empty
 };
+
+// The record of slot INDEX (below entryCount): one of entries, or an empty record for
+// a slot the list never reached.
+const SampleRecord& SampleStoreSlot(const SampleStore* store, uint32_t index);
 
 SampleStore* SampleStoreCreate();
 void SampleStoreDestroy(SampleStore* store);

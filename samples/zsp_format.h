@@ -39,9 +39,10 @@ inline constexpr uint32_t kZspName30Length = 30;
 inline constexpr uint32_t kZspName26Length = 26;
 inline constexpr uint32_t kZspHeaderSizeNoFlag = 11;  // magic, version, compression, count
 
-// Slots a short list may declare beyond the bytes left in the stream (each real
-// slot takes at least one byte); a count above that cannot be honest.
-inline constexpr uint32_t kZspSlotAllowance = 1024;
+// A plain body cut short by the end of the pack keeps its bytes, and a missing tail
+// of up to this many bytes reads as zero; more is no damaged download but a length
+// no file justifies (a few bytes would ask for gigabytes), and the entry gets no data.
+inline constexpr uint32_t kZspMaxMissingTail = 4u << 20;
 
 constexpr bool ZspAccepted(uint8_t major, uint8_t minor) {
   return major < kZspHighest.major || (major == kZspHighest.major && minor <= kZspHighest.minor);

@@ -1,5 +1,6 @@
 // SampleStoreLoad: reads a ZSP pack through a ByteStream, loading only the wanted
 // entries and passing over the bodies of the others.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -88,8 +89,10 @@ void Descramble(const ListContext& c, SampleRecord* r) {
 }
 
 // The entry body: an LZO block with its lengths, or the plain bytes. A length the
-// stream cannot hold leaves the entry without data and the read at the end.
-void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
+// stream cannot hold leaves the entry without data and the read at the end. Returns
+// the bytes of data that came from the pack (not padding).
+uint32_t ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
+  uint32_t arrived = 0;
   PackInput& in = *c.in;
   if (c.compressed) {
     const uint32_t packed = in.u32();
@@ -119,6 +122,7 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
         // empty one holds nothing.
         if (got == unpacked && unpacked > 0) {
           r->data = data;
+          arrived = unpacked;
         } else {
           std::free(data);
         }
@@ -129,16 +133,24 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
     r->fullSize = length;
     r->storedSize = length;
     r->size = wanted ? length : 0;
-    if (wanted && length > 0 && length <= in.left()) {
+    // A body the pack ends inside is a damaged download: what arrived is kept and
+    // the missing tail reads as zero, as every field past the end does.
+    const uint32_t present = length <= in.left() ? length : in.left();
+    if (wanted && length > 0 && length - present <= kZspMaxMissingTail) {
       r->data = static_cast<uint8_t*>(std::malloc(length));
-      if (r->data && !in.bytes(r->data, length)) {
+      if (r->data && !in.bytes(r->data, present)) {
         std::free(r->data);
         r->data = nullptr;
+      }
+      if (r->data) {
+        std::memset(r->data + present, 0, length - present);
+        arrived = present;
       }
     }
     if (!r->data) in.skip(length);
   }
   Descramble(c, r);
+  return arrived;
 }
 
 // The most PCM bytes padding may make of CODED_SIZE bytes of Vorbis data: one
@@ -146,7 +158,8 @@ void ReadBody(const ListContext& c, SampleRecord* r, bool wanted) {
 uint64_t CodedPaddingLimit(uint32_t codedSize) { return static_cast<uint64_t>(codedSize) * 16384u; }
 
 // Replaces a loaded coded entry's bytes by its PCM, cut or padded to DECODED_LENGTH.
-void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
+// ARRIVED is the coded bytes the pack held: zeros padding a cut body justify nothing.
+void DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
   if (!r->data) return;
   const uint32_t codedSize = r->size;
   ByteStream* out = StreamCreateMemory();
@@ -163,7 +176,7 @@ void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
     // Padding is for damaged data; a declared length no coded size could justify is
     // refused rather than allocated.
     uint8_t* grown = nullptr;
-    if (decodedLength <= CodedPaddingLimit(codedSize)) {
+    if (decodedLength <= CodedPaddingLimit(arrived)) {
       grown = static_cast<uint8_t*>(std::realloc(pcm, decodedLength));
     }
     if (!grown) {
@@ -176,9 +189,52 @@ void DecodeEntry(SampleRecord* r, uint32_t decodedLength) {
   r->data = pcm;
 }
 
-bool Wanted(const ListContext& c, uint32_t slot) { return !c.wanted || (*c.wanted)[slot]; }
+bool Wanted(const ListContext& c, uint32_t slot) {
+  return !c.wanted || (slot < c.wanted->size() && (*c.wanted)[slot]);
+}
 
-void ReadListV2(const ListContext& c, SampleRecord* entries, uint32_t count) {
+// The records of the slots the list reaches, grown as they are read, so a count
+// that promises more slots than the pack holds costs nothing.
+class SlotTable {
+ public:
+  ~SlotTable() {
+    for (uint32_t i = 0; i < held_; ++i) std::free(records_[i].data);
+    std::free(records_);
+  }
+  // The cleared record of SLOT, and of every slot before it; null when memory fails.
+  SampleRecord* At(uint32_t slot) {
+    if (slot >= capacity_) {
+      uint64_t grown = capacity_ ? capacity_ * uint64_t{2} : 16;
+      if (grown <= slot) grown = uint64_t{slot} + 1;
+      if (grown > SIZE_MAX / sizeof(SampleRecord)) return nullptr;
+      auto* more = static_cast<SampleRecord*>(std::realloc(records_, grown * sizeof(SampleRecord)));
+      if (!more) return nullptr;
+      records_ = more;
+      capacity_ = static_cast<uint32_t>(grown < UINT32_MAX ? grown : UINT32_MAX);
+    }
+    if (slot >= held_) {
+      std::memset(records_ + held_, 0, (uint64_t{slot} + 1 - held_) * sizeof(SampleRecord));
+      held_ = slot + 1;
+    }
+    return &records_[slot];
+  }
+  // Hands the records over: their count, and the array (null when none were read).
+  uint32_t held() const { return held_; }
+  SampleRecord* Release() {
+    SampleRecord* out = records_;
+    records_ = nullptr;
+    held_ = capacity_ = 0;
+    return out;
+  }
+
+ private:
+  SampleRecord* records_ = nullptr;
+  uint32_t held_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+// False when memory for the slots runs out.
+bool ReadListV2(const ListContext& c, SlotTable* table, uint32_t count) {
   PackInput& in = *c.in;
   uint32_t slot = 0;
   while (in.left() > 0) {  // the end of the data ends the list as the marker does
@@ -189,8 +245,8 @@ void ReadListV2(const ListContext& c, SampleRecord* entries, uint32_t count) {
       continue;
     }
     if (type != kZspTypePcmEntry && type != kZspTypeCodedEntry) continue;  // same slot
-    SampleRecord* r = &entries[slot];
-    std::memset(r, 0, sizeof *r);
+    SampleRecord* r = table->At(slot);
+    if (!r) return false;
     const bool wanted = Wanted(c, slot);
     r->bits = in.u8();
     r->aux8 = in.u8();
@@ -201,13 +257,14 @@ void ReadListV2(const ListContext& c, SampleRecord* entries, uint32_t count) {
       r->coded = 1;
       decodedLength = in.u32();
     }
-    ReadBody(c, r, wanted);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+    const uint32_t arrived = ReadBody(c, r, wanted);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
     ++slot;
   }
+  return true;
 }
 
-void ReadListV1(const ListContext& c, SampleRecord* entries, uint32_t count) {
+bool ReadListV1(const ListContext& c, SlotTable* table, uint32_t count) {
   PackInput& in = *c.in;
   const bool typed = ZspAtLeast(c.major, c.minor, kZspTypeByteFrom);
   const bool emptySlots = ZspAtLeast(c.major, c.minor, kZspEmptySlotFrom);
@@ -215,8 +272,8 @@ void ReadListV1(const ListContext& c, SampleRecord* entries, uint32_t count) {
   const bool values = ZspAtLeast(c.major, c.minor, kZspAux32From);
   // Past the end every field reads as zero, which leaves a slot as cleared: stop there.
   for (uint32_t slot = 0; slot < count && in.left() > 0; ++slot) {
-    SampleRecord* r = &entries[slot];
-    std::memset(r, 0, sizeof *r);
+    SampleRecord* r = table->At(slot);
+    if (!r) return false;
     const bool wanted = Wanted(c, slot);
     uint32_t decodedLength = 0;
     if (typed) {
@@ -226,15 +283,16 @@ void ReadListV1(const ListContext& c, SampleRecord* entries, uint32_t count) {
       decodedLength = in.u32();
     }
     in.text(r->name30, kZspName30Length);
-    ReadBody(c, r, wanted);
+    const uint32_t arrived = ReadBody(c, r, wanted);
     if (widths) {
       r->bits = in.u8();
       r->aux8 = in.u8();
     }
     if (values) r->aux32 = in.u32();
     if (typed) in.text(r->name26, kZspName26Length);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength);
+    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
   }
+  return true;
 }
 
 }  // namespace
@@ -255,35 +313,32 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
   const bool compressed = in.u8() != 0;
   const uint32_t count = in.u32();
 
-  // Every slot takes at least a byte: a count far beyond what is left cannot be
-  // honest, and its table is not allocated.
-  if (count > static_cast<uint64_t>(in.left()) + kZspSlotAllowance) return 1;
-  auto* entries = static_cast<SampleRecord*>(std::calloc(count ? count : 1, sizeof(SampleRecord)));
-  if (!entries) return 1;
-
   std::vector<bool> wantedSlots;
   if (wanted) {
-    wantedSlots.assign(count, false);
+    uint32_t highest = 0;
+    for (uint32_t i = 0; i < wantedCount; ++i)
+      if (wanted[i] < count && wanted[i] >= highest) highest = wanted[i] + 1;
+    wantedSlots.assign(highest, false);
     for (uint32_t i = 0; i < wantedCount; ++i) {
       if (wanted[i] < count) wantedSlots[wanted[i]] = true;
     }
   }
 
-  // The store is meant to be empty here; never lose a table still held.
-  if (store->loaded) SampleStoreRelease(store);
-  std::free(store->entries);
-  store->entries = entries;
-  store->entryCount = count;
-
+  SlotTable table;
   std::vector<uint8_t> scratch;
   ListContext c{&in, store->major, store->minor, compressed,
                 store->scrambled != 0 && store->key != 0, store->key,
                 wanted ? &wantedSlots : nullptr, &scratch};
-  if (store->major >= kZspTypedListFrom.major) {
-    ReadListV2(c, entries, count);
-  } else {
-    ReadListV1(c, entries, count);
-  }
+  const bool read = store->major >= kZspTypedListFrom.major ? ReadListV2(c, &table, count)
+                                                            : ReadListV1(c, &table, count);
+  if (!read) return 1;
+
+  // The store is meant to be empty here; never lose a table still held.
+  if (store->loaded) SampleStoreRelease(store);
+  std::free(store->entries);
+  store->entryCount = count;
+  store->heldCount = table.held();
+  store->entries = table.Release();
   store->loaded = 1;
   return 0;
 }

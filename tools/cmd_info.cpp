@@ -91,7 +91,11 @@ int SongInfo(const InfoOptions& o, const std::vector<uint8_t>& file) {
   if (!module) return Failed(path, "engine", "the engine refused the rebuilt module");
   int32_t length = EngineGetLength(module);
   EngineUnload(module);
-  std::printf("length: %d s\n", length / 65536);
+  if (length == kEngineLengthUnknown) {
+    std::printf("length: unknown (longer than two hours)\n");
+  } else {
+    std::printf("length: %d s\n", length / 65536);
+  }
   return 0;
 }
 

@@ -66,13 +66,13 @@ int PackInfo(const PackInfoOptions& o) {
   if (o.want.size() > 65535) return zsftool::Fail(file + ": --want: at most 65535 entries");
   const uint32_t rc = SampleStoreLoad(store.get(), stream.get(), o.hasWant ? o.want.data() : nullptr,
                                       static_cast<uint16_t>(o.want.size()));
-  if (rc != 0) return zsftool::Fail(file + ": load: the entry table cannot be allocated");
+  if (rc != 0) return zsftool::Fail(file + ": load: out of memory for the entry table");
 
   std::printf("%-6s %-6s %4s %4s %10s %10s %10s %10s %-6s %s\n", "slot", "kind", "bits", "attr",
               "value", "stored", "full", "size", "loaded", "names");
   uint32_t pcm = 0, coded = 0, empty = 0, loaded = 0;
   uint64_t loadedBytes = 0;
-  for (uint32_t i = 0; i < store->entryCount; ++i) {
+  for (uint32_t i = 0; i < store->heldCount; ++i) {
     const SampleRecord& r = store->entries[i];
     if (IsEmptySlot(r)) {
       ++empty;
@@ -89,6 +89,11 @@ int PackInfo(const PackInfoOptions& o) {
                 i, r.coded ? "coded" : "PCM", r.bits, r.aux8, r.aux32, r.storedSize, r.fullSize,
                 r.size, r.data ? "yes" : "no", r.name30, r.name26);
   }
+  // A list that ends before its count leaves the remaining slots empty: one line.
+  if (store->entryCount > store->heldCount) {
+    empty += store->entryCount - store->heldCount;
+    std::printf("%-6u empty, to slot %u (the list ends early)\n", store->heldCount, store->entryCount - 1);
+  }
   std::printf("%s: version %u.%u, %u slots: %u PCM, %u coded, %u empty; %u loaded (%" PRIu64
               " bytes); %s, %s\n",
               file.c_str(), major, minor, store->entryCount, pcm, coded, empty, loaded, loadedBytes,
@@ -101,7 +106,7 @@ int PackInfo(const PackInfoOptions& o) {
     std::error_code ec;
     std::filesystem::create_directories(o.dump, ec);
     if (ec) return zsftool::Fail(o.dump + ": dump: " + ec.message());
-    for (uint32_t i = 0; i < store->entryCount; ++i) {
+    for (uint32_t i = 0; i < store->heldCount; ++i) {
       const SampleRecord& r = store->entries[i];
       if (!r.data) continue;
       char name[32];

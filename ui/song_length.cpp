@@ -18,7 +18,7 @@ int ComputeSongLengthMs(const char* file) {
   song->Reset();
   song->ReleaseSamples();
   if (!module) return kUnknownLengthMs;
-  const int length = EngineGetLength(module) / 65536 * 1000;
+  const int32_t length = EngineGetLength(module);
   EngineUnload(module);
-  return length;
+  return length == kEngineLengthUnknown ? kUnknownLengthMs : length / 65536 * 1000;
 }

@@ -1,6 +1,6 @@
 // Every song ends: a jump back to the start (B00) is ignored, an XM speed of zero
-// stops the song, and a song too long to measure still loads, with its length
-// unknown (0), and plays.
+// stops the song, a start past the end does not wrap, and a song too long to
+// measure still loads, with its length unknown, and plays.
 #include <gtest/gtest.h>
 
 #include "support/engine_render.h"
@@ -40,13 +40,21 @@ TEST(SongEnd, XmSpeedZeroEndsTheSongThere) {
   }
 }
 
-TEST(SongEnd, WithoutTheSetupTheSongGoesOnAtItsLoop) {
-  // The library's own renderer loops; ConfigureRenderer is what ends the song.
+TEST(SongEnd, AStartNearOrPastTheEndNeverWraps) {
+  // The run-up to a start position stops at the song's end as playing does: near the
+  // end only the rest plays; at or past it (or beyond what the engine can address)
+  // there is no renderer at all, never the song again from its start.
   LoadedModule module(0, zsfsynth::MakeItWithLoopJump(2));
   ASSERT_NE(module.duh, nullptr);
-  SongRenderer renderer(module.duh, 2, 0, /*configure=*/false);
-  long limit = FramesOf(4 * kOrderSeconds);
-  EXPECT_GE(renderer.FramesToEnd(limit), limit);
+  const double length = 2 * kOrderSeconds;
+  SongRenderer near(module.duh, 2, 7 * kSecond);
+  ASSERT_NE(near.sr, nullptr);
+  EXPECT_NEAR(near.FramesToEnd(FramesOf(length)) / 44100.0, length - 7, 0.03);
+  for (int64_t past : {int64_t{8} * kSecond, int64_t{100} * kSecond, kEngineMaxPosition + 1}) {
+    DUH_SIGRENDERER* sr = EngineStartRenderer(module.duh, 2, past);
+    EXPECT_EQ(sr, nullptr) << past;
+    EngineEndRenderer(sr);
+  }
 }
 
 TEST(SongEnd, LengthBeyondTwoHoursIsUnknownButTheSongPlays) {
@@ -63,7 +71,7 @@ TEST(SongEnd, LengthBeyondTwoHoursIsUnknownButTheSongPlays) {
   spec.samples[0].loop = true;
   LoadedModule module(0, SynthBytes(spec, 0));
   ASSERT_NE(module.duh, nullptr);
-  EXPECT_EQ(module.length(), 0);
+  EXPECT_EQ(module.length(), kEngineLengthUnknown);
 
   SongRenderer start(module.duh, 2, 0);
   EXPECT_EQ(start.Frames(4096).size(), 4096u * 2);

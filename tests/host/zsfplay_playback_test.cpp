@@ -47,9 +47,8 @@ class ZsfplayPlayback : public ::testing::Test {
     *played = host.Play(name);
     if (*played != 0) return {};
     if (seekMs >= 0) {
-      EXPECT_TRUE(host.WaitUntil([&] { return host.Flushes().size() >= 1; }));
       host.record()->SetOutputTime(seekMs);
-      EXPECT_TRUE(host.WaitUntil([&] { return host.Flushes().size() >= 2; }));
+      EXPECT_TRUE(host.WaitUntil([&] { return !host.Flushes().empty() && host.Flushes().back() == seekMs; }));
       host.SetFreeBytes(1 << 20);
     }
     EXPECT_TRUE(host.WaitForEndMessages(1));
@@ -115,6 +114,12 @@ TEST_F(ZsfplayPlayback, SeekStartsTheFileAtTheTarget) {
   // About one second (a whole number of 1024-frame blocks) shorter than the song.
   EXPECT_LT(w.pcm.size(), reference_.size());
   EXPECT_GT(w.pcm.size() + 44100 * 4 + 4096, reference_.size());
+  // A target past the end: the song ends there, with no audio at all.
+  r = Zsfplay({"-q", "--seek", "100000", "-o", "past.wav", "first.zsf"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  w = zsftest::ReadWav(dir_.file("past.wav"));
+  ASSERT_TRUE(w.ok);
+  EXPECT_TRUE(w.pcm.empty()) << w.pcm.size() << " bytes";
 }
 
 TEST_F(ZsfplayPlayback, SeveralSongsGoToAFolderAndAFailureIsNamed) {

@@ -3,6 +3,7 @@
 // and a null or empty name meaning the song that was last started.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "support/engine_render.h"
@@ -10,6 +11,7 @@
 #include "support/settings_file.h"
 #include "support/song_maker.h"
 #include "support/test_host.h"
+#include "ui/tags.h"
 
 namespace {
 
@@ -68,6 +70,35 @@ TEST_F(FileInfo, LoadLenComputesALengthForASongWithoutOne) {
   MadeSong longer = MakeTestSong(dir_, "longer", 33);  // 126.72 s
   EXPECT_EQ(Length(longer.path.c_str()), 126000);
   EXPECT_EQ(Length(dir_.file("missing.zsf").c_str()), -1000);
+}
+
+TEST_F(FileInfo, ASongBeyondTheLengthBoundIsUnknownEverywhereAndStillPlays) {
+  // Speed 255 at tempo 32: a row lasts 19.92 s, three 200-row patterns 3.3 hours.
+  zsfsynth::ModuleSpec spec = zsfsynth::BasicSpec(0, 1, 3);
+  spec.speed = 255;
+  spec.tempo = 32;
+  for (auto& pattern : spec.patterns) {
+    pattern.Resize(200, spec.channels);
+    pattern.At(0, 0, spec.channels).note = zsfsynth::NoteOf(5, 0);
+    pattern.At(0, 0, spec.channels).instrument = 1;
+  }
+  StoredSettings s;
+  s.loadLen = true;
+  Start(s);
+  MadeSong endless = MakeSongFromSpec(dir_, "endless", spec);
+  ASSERT_TRUE(endless.ok) << endless.error;
+  EXPECT_EQ(Length(endless.path.c_str()), -1000) << "a computed length";
+  host_.SetFreeBytes(0);
+  ASSERT_EQ(host_.Play(endless.path), 0);
+  EXPECT_EQ(host_.record()->GetLength(), -1000);
+  host_.SetFreeBytes(1 << 20);
+  ASSERT_TRUE(host_.WaitUntil([&] { return host_.WriteSizes().size() >= 2; })) << "it plays";
+  host_.Stop();
+  uint16_t textLength = 0;
+  char* text = ReadTagText(endless.path.c_str(), &textLength);
+  const std::string tags = text ? std::string(text, textLength) : std::string();
+  std::free(text);
+  EXPECT_EQ(tags.find("length"), std::string::npos) << "no length tag for a length not known: " << tags;
 }
 
 TEST_F(FileInfo, WithoutLoadLenOnlyAStoredLengthCounts) {

@@ -1,6 +1,7 @@
 // Deriving song samples from pack entries: the described examples and failures.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,6 +87,9 @@ TEST(SampleDerivation, SixteenBitAndPlainCopies) {
   EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, 100.0f).data, data);  // the plain-copy pattern
   EXPECT_EQ(V2(s.get(), 0, 1, 0, 0, 100.0f).data, Le16({300, 200, 100}));
   EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, -2.5f).data, Le16({-2, -5, -7}));
+  // A product that is not finite has no low bits to keep: silence.
+  for (float gain : {INFINITY, -INFINITY, NAN})
+    EXPECT_EQ(V2(s.get(), 0, 0, 0, 0, gain).data, Le16({0, 0, 0})) << gain;
 }
 
 TEST(SampleDerivation, Version1Join) {
@@ -125,14 +129,33 @@ TEST(SampleDerivation, Version2JoinAndCycles) {
   EXPECT_NE(V2(s.get(), 0, 3, 0, 0, 1.0f, nullptr).rc, 0u);  // no table
 }
 
-TEST(SampleDerivation, Version2DiamondJoinsStayBounded) {
-  // Every join uses the one below it twice: without a budget this would take 2^200 steps.
-  auto s = StoreOf({{{1}, 8}});
-  SampleSourceTable table;
-  SampleSourceTableAppendSource(&table, {0, 0, 0, 0, 0, 1.0f});
-  for (uint32_t i = 1; i < 200; ++i) SampleSourceTableAppendSource(&table, {0, 0, 3, i - 1, i - 1, 1.0f});
-  EXPECT_NE(V2(s.get(), 0, 3, 199, 199, 1.0f, &table).rc, 0u);
-  EXPECT_EQ(V2(s.get(), 0, 3, 3, 3, 1.0f, &table).data.size(), 16u);
+TEST(SampleDerivation, Version2JoinChainsOfAnyDepth) {
+  // Only cycles and indices out of range are errors: a long chain of single joins
+  // (deeper than any call stack would take) and a chain of doubling joins both load,
+  // each source made once.
+  auto s = StoreOf({{{9, 8, 7, 6}, 8}});
+  SampleSourceTable chain;
+  SampleSourceTableAppendSource(&chain, {0, 0, 0, 0, 0, 1.0f});
+  for (uint32_t i = 1; i < 100000; ++i) SampleSourceTableAppendSource(&chain, {0, 0, 3, 0, i - 1, 1.0f});
+  Result r = V2(s.get(), 0, 3, 0, 64, 1.0f, &chain);
+  ASSERT_EQ(r.rc, 0u);
+  EXPECT_EQ(r.data.size(), 4u * 66);
+  r = V2(s.get(), 0, 3, 0, 99999, 2.0f, &chain);
+  ASSERT_EQ(r.rc, 0u);
+  ASSERT_EQ(r.data.size(), 4u * 100001);
+  EXPECT_EQ(Bytes8(r.data.begin(), r.data.begin() + 5), (Bytes8{9, 8, 7, 6, 0}));
+
+  SampleSourceTable doubling;
+  SampleSourceTableAppendSource(&doubling, {0, 0, 1, 0, 0, 1.0f});
+  for (uint32_t i = 1; i < 200; ++i) SampleSourceTableAppendSource(&doubling, {0, 0, 3, i - 1, i - 1, 1.0f});
+  r = V2(s.get(), 0, 3, 15, 15, 1.0f, &doubling);
+  ASSERT_EQ(r.rc, 0u);
+  EXPECT_EQ(r.data.size(), 256u * 1024);
+  EXPECT_EQ(Bytes8(r.data.begin(), r.data.begin() + 5), (Bytes8{6, 7, 8, 9, 0}));
+  EXPECT_EQ(r.out.bits, 8);
+  EXPECT_EQ(r.out.aux32, 77u);
+  // 2^200 bytes of silence is refused before any is made.
+  EXPECT_NE(V2(s.get(), 0, 3, 199, 199, 1.0f, &doubling).rc, 0u);
 }
 
 TEST(SampleDerivation, Failures) {

@@ -149,7 +149,7 @@ TEST(ZspVersions, Version2TypeBytes) {
   auto store = LoadPack(pack, nullptr, 0, &rc);
   ASSERT_EQ(rc, 0u);
   ASSERT_EQ(store->entryCount, 4u);
-  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(store->entries[i].data, nullptr);
+  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(SampleStoreSlot(store.get(), i).data, nullptr);
 
   // An unknown type byte is passed over: the 0x01 after it fills the same slot.
   pack = Header(2, 3, true, 0, 0, 2);
@@ -168,7 +168,7 @@ TEST(ZspVersions, Version2TypeBytes) {
   store = LoadPack(pack, nullptr, 0, &rc);
   ASSERT_EQ(rc, 0u);
   EXPECT_EQ(Bytes(store->entries[0]), (std::vector<uint8_t>{1, 2}));
-  EXPECT_EQ(store->entries[1].data, nullptr);
+  EXPECT_EQ(SampleStoreSlot(store.get(), 1).data, nullptr);
 }
 
 TEST(ZspVersions, EmptySlotByteCountsFrom129) {

@@ -15,6 +15,7 @@ struct OutputCounts {
   int opens = 0;
   int closes = 0;
   int flushes = 0;
+  int lastFlushMs = -1;  // the position the last Flush named
   int canWriteCalls = 0;
   int isPlayingCalls = 0;
   int64_t dataBytes = 0;  // written since the last Open

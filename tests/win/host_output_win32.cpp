@@ -179,6 +179,7 @@ void Flush(int ms) {
   Locked lock;
   State& s = S();
   ++s.counts.flushes;
+  s.counts.lastFlushMs = ms;
   s.flushBaseMs = ms;
   s.bytesSinceFlush = 0;
 }

@@ -264,13 +264,13 @@ int PlayToEnd(const Plugin& plugin, const std::string& name, const std::string& 
     return kExitCheck;
   }
   if (seekMs >= 0) {
-    // The decode thread's first flush is its start; a seek asked for earlier would
-    // be overwritten by it.
-    bool started = PumpUntil([&] { return OutputState().flushes > before.flushes; }, limitMs);
-    if (started) {
-      rec->SetOutputTime(seekMs);
-      started = PumpUntil([&] { return OutputState().flushes > before.flushes + 1; }, limitMs);
-    }
+    // Asked for as soon as Play returns, as players resuming a song do; performed
+    // when a flush names the target.
+    rec->SetOutputTime(seekMs);
+    bool started = PumpUntil([&] {
+      OutputCounts now = OutputState();
+      return now.flushes > before.flushes && now.lastFlushMs == seekMs;
+    }, limitMs);
     SetOutputHold(false);
     if (!started) {
       rec->Stop();
