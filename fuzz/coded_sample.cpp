@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "container/byte_stream.h"
+#include "fuzz/fuzz_support.h"
 #include "samples/coded_sample.h"
 #include "samples/zsp_writer.h"
 
@@ -36,21 +37,11 @@ void WriteSeeds(const std::string& folder) {
       std::vector<uint8_t> ogg;
       std::string error;
       if (!EncodeVorbis(Tone(3000, bits, channels), bits, channels, 0.1f, n + 1, &ogg, &error)) continue;
-      std::vector<uint8_t> seed = {bits};
-      seed.insert(seed.end(), ogg.begin(), ogg.end());
+      fuzzsupport::WriteSeed(folder, "seed_" + std::to_string(n++), ogg, {bits});
       chained.insert(chained.end(), ogg.begin(), ogg.end());
-      const std::string path = folder + "/seed_" + std::to_string(n++);
-      if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(seed.data(), 1, seed.size(), f);
-        std::fclose(f);
-      }
     }
   }
-  const std::string path = folder + "/seed_chained";
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(chained.data(), 1, chained.size(), f);
-    std::fclose(f);
-  }
+  fuzzsupport::WriteSeed(folder, "seed_chained", chained);
 }
 
 }  // namespace

@@ -7,19 +7,12 @@
 #include <vector>
 
 #include "container/byte_stream.h"
+#include "fuzz/fuzz_support.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_writer.h"
 
 namespace {
-
-void WriteSeed(const std::string& folder, const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = folder + "/" + name;
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
-}
 
 std::vector<uint8_t> Tone(size_t frames, uint8_t bits, uint8_t channels) {
   std::vector<uint8_t> out;
@@ -60,7 +53,7 @@ void WriteSeeds(const std::string& folder) {
       }
       std::vector<uint8_t> pack;
       std::string error;
-      if (WriteZsp(entries, o, &pack, &error)) WriteSeed(folder, "seed_" + std::to_string(n++), pack);
+      if (WriteZsp(entries, o, &pack, &error)) fuzzsupport::WriteSeed(folder, "seed_" + std::to_string(n++), pack);
     }
   }
 }
