@@ -120,12 +120,14 @@ inline const std::vector<TestModule>& RealModules() {
         m.name = name;
         m.bytes = ReadFile(folder + "/" + name);
         m.expected = m.bytes;
+        // Every real module must read, decode and (IT) rewrite to plain PCM.
         std::string error;
-        if (std::string(kind) == "it" && !zsfmod::StoreItSamplesAsPlainPcm(m.bytes, &m.expected, &error)) {
+        zsfmod::ModuleLayout layout;
+        if ((std::string(kind) == "it" && !zsfmod::StoreItSamplesAsPlainPcm(m.bytes, &m.expected, &error)) ||
+            !zsfmod::ReadModuleLayout(m.expected, FileKindFromName(name.c_str()), &layout, &error)) {
+          ADD_FAILURE() << name << ": " << error;
           continue;
         }
-        zsfmod::ModuleLayout layout;
-        if (!zsfmod::ReadModuleLayout(m.expected, FileKindFromName(name.c_str()), &layout, &error)) continue;
         for (const zsfmod::SampleLayout& s : layout.samples) {
           if (s.bits == 16 && (layout.kind == zsfmod::kKindXm || layout.kind == zsfmod::kKindS3m)) {
             m.sixteenBitConverted = true;
