@@ -149,11 +149,11 @@ TEST(PackVorbis, ModulesKeepTheirSizeAndSoundClose) {
 TEST(PackOptions, SharingTagsAndOldVersions) {
   // Two IT songs of different lengths over the same four samples, and a module that
   // lists the same sample twice: each sample stored once.
-  TestModule a = MakeTestModule("first.it", zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 2), zsfmod::kKindIt);
-  TestModule b = MakeTestModule("second.it", zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 3), zsfmod::kKindIt);
+  TestModule a = MakeTestModule("first.it", SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 2), zsfmod::kKindIt));
+  TestModule b = MakeTestModule("second.it", SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 3), zsfmod::kKindIt));
   zsfsynth::ModuleSpec twice = zsfsynth::BasicSpec(zsfmod::kKindIt, 2, 1);
   twice.samples.push_back(twice.samples[0]);
-  TestModule c = MakeTestModule("twice.it", twice, zsfmod::kKindIt);
+  TestModule c = MakeTestModule("twice.it", SynthBytes(twice, zsfmod::kKindIt));
   TempDir dir, dir2;
   std::vector<std::vector<uint8_t>> back;
   zsfpack::PackResult result = PackAndExport({&a, &b}, Options(), dir, &back);
