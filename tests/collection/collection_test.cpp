@@ -1,9 +1,8 @@
 // ZGM collections over real files made by our writer: loading whole or by a wanted
-// list, the lookups, the refusals; collection addresses; and collection tracks
-// played through the plug-in sounding exactly like the same tune as a single song.
+// list, the lookups, the refusals; and collection addresses. (Collection tracks
+// played through the plug-in: tests/host, by zsfplay.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "collection/collection.h"
@@ -12,8 +11,7 @@
 #include "collection/zgm_writer.h"
 #include "container/byte_writer.h"
 #include "support/files.h"
-#include "support/song_parts.h"
-#include "support/test_host.h"
+#include "support/pack_maker.h"
 
 using namespace zsftest;
 
@@ -224,55 +222,4 @@ TEST(CollectionAddress, SchemeFileAndTrackReadLikeAtoi) {
     if (c.track != kAny) { EXPECT_EQ(c.track, a.track) << c.name; }
   }
   EXPECT_FALSE(IsCollectionAddress(nullptr));
-}
-
-// Two tunes of different lengths over the same samples, their shared pack, and the
-// first tune as a single song with the pack beside it, played through the plug-in.
-TEST(CollectionPlayback, TracksAndAddressesPlayTheTuneTheyName) {
-  TempDir dir;
-  std::vector<uint8_t> pack, secondPack;
-  auto tune = [](int orders, const std::string& title, std::vector<uint8_t>* samples) {
-    CutModule cut = Cut(zsfsynth::BasicSpec(0, 2, orders), 0);
-    ZsfSong song = MakeZsf(2, 2, ".IT", cut.structure, cut.samples);
-    song.tagText = "title=" + title + "\n";
-    *samples = MakePack(cut.samples);
-    return SongBytes(song);
-  };
-  const std::vector<uint8_t> first = tune(2, "First", &pack), second = tune(3, "Second", &secondPack);
-  ASSERT_EQ(pack, secondPack) << "tunes must share samples";
-  ZgmContents set;
-  set.entries = {Entry(kEntrySamplePack, "shared", pack), Entry(kEntryTune, "first", first), Entry(kEntryTune, "second", second)};
-  ZgmContents noPack;
-  noPack.entries = {set.entries[1], set.entries[2]};
-  std::string reason;
-  ASSERT_TRUE(WriteZgmFile(dir.file("set.zgm"), set, &reason) && WriteZgmFile(dir.file("nopack.zgm"), noPack, &reason));
-  WriteFile(dir.file("shared.zsp"), pack);
-  WriteFile(dir.file("first.zsf"), first);
-  // What NAME writes when played to its end (a listener hears the bytes since the
-  // last Open); nothing when Play refuses it.
-  auto play = [](const std::string& name, bool toTheEnd) -> std::pair<int, std::vector<uint8_t>> {
-    TestHost host;
-    EXPECT_TRUE(host.ok()) << host.error();
-    host.Init();
-    int played = host.Play(name);
-    if (played == 0 && toTheEnd) { EXPECT_TRUE(host.WaitForEndMessages(1)) << name; }
-    host.Stop();
-    return {played, host.WrittenSinceOpen()};
-  };
-  const std::string zgm = dir.file("set.zgm");
-  for (auto [name, result] : std::vector<std::pair<std::string, int>>{
-           {"zgm://" + zgm + ",0", 1}, {"zgm://" + zgm + ",3", 1}, {"zgm://" + zgm + ",-2", 1}, {zgm + ",abc", 1},
-           {dir.file("nopack.zgm"), 1}, {dir.file("nopack.zgm") + ",0", 1}, {"zgm://" + dir.file("nopack.zgm"), 1},
-           {"zgm://" + dir.file("absent.zgm") + ",1", 1}, {"ZGM://" + zgm + ",2", 0}})
-    EXPECT_EQ(result, play(name, false).first) << name;
-  const std::vector<uint8_t> single = play(dir.file("first.zsf"), true).second;
-  ASSERT_TRUE(std::any_of(single.begin(), single.end(), [](uint8_t b) { return b != 0; })) << "not silence";
-  for (const std::string& name : {"zgm://" + zgm + ",1", "zgm://" + zgm, zgm + ",-1", zgm}) {
-    auto [played, out] = play(name, true);
-    EXPECT_EQ(0, played) << name;
-    EXPECT_TRUE(out == single) << name << ": " << out.size() << " bytes against " << single.size();
-  }
-  auto [played, longer] = play(zgm + ",2", true);
-  EXPECT_EQ(0, played);
-  EXPECT_GT(longer.size(), single.size()) << "the second track really is another tune";
 }

@@ -1,6 +1,6 @@
 // What zsfplay is made of: the WAV output (true header, the file appears whole or
 // not at all), the sound device on libao's null driver, the bridge the plug-in
-// writes through, the player's side of the record, and the names and status line.
+// writes through, and the names and status line.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +10,6 @@
 #include "host/audio_output.h"
 #include "host/output_device.h"
 #include "host/playlist.h"
-#include "host/plugin_loader.h"
 #include "host/terminal.h"
 #include "host/wav_output.h"
 #include "support/files.h"
@@ -146,30 +145,6 @@ TEST(AudioOutput, BuffersHalfASecondAndReportsItTruthfully) {
   EXPECT_EQ(out.GetWrittenTime(), out.GetOutputTime());
   EXPECT_EQ(kHalfSecond, out.CanWrite());
   out.Close();
-}
-
-TEST(PluginLoading, ThePlayerLoadsARenamedCopyAndFillsItsSide) {
-  TempDir dir;
-  std::filesystem::copy_file(ZSF_PLUGIN_PATH, dir.file("some_other_name.so"));
-  LoadedPlugin plugin;
-  std::string error;
-  ASSERT_TRUE(plugin.Load(dir.file("some_other_name.so"), &error)) << error;
-  In_Module* rec = plugin.record();
-  EXPECT_EQ(0x100, rec->version);
-  EXPECT_EQ(static_cast<PlatformWindow*>(&plugin.window()), rec->hMainWindow);
-  EXPECT_NE(nullptr, rec->hDllInstance);
-  short block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  EXPECT_EQ(0, rec->dsp_isactive());
-  EXPECT_EQ(4, rec->dsp_dosamples(block, 4, 16, 2, 44100)) << "the effect hook keeps the block";
-  EXPECT_EQ(8, block[7]);
-  rec->SetInfo(16, 44, 2, 1);
-  StreamInfo info = LoadedPlugin::LastStreamInfo();
-  EXPECT_EQ((std::vector<int>{16, 44, 2}), (std::vector<int>{info.bitrate, info.sampleRateKhz, info.channels}));
-  int seen = plugin.window().EndCount();
-  rec->hMainWindow->post_message(rec->hMainWindow, kWmWaMpegEof, 0, 0);
-  EXPECT_TRUE(plugin.window().WaitForEnd(seen, 0));
-  rec->hMainWindow->post_message(rec->hMainWindow, 0x401, 0, 0);
-  EXPECT_EQ(seen + 1, plugin.window().EndCount()) << "only the end-of-song message counts";
 }
 
 TEST(PlayerText, WavNamesAndTheStatusLine) {

@@ -120,12 +120,19 @@ TEST_F(Zsfplay, SeveralSongsAndCollectionTracksGoToAFolderAndFailuresAreNamed) {
   EXPECT_EQ(0, r.exitCode) << r.err;
   // Each tune carries the length its single-song play stored.
   EXPECT_EQ("First (Unknown artist)\t7000\nFirst (Unknown artist)\t7000\nSecond (Unknown artist)\t3000\n", r.out);
-  r = Run({"-q", "-o", "tracks/", "set.zgm,1", "zgm://set.zgm,2", "set.zgm,3"});
+  // Track numbers count the collection's entries: 0 is the pack, without a number the
+  // first tune plays; a collection without a pack plays nothing.
+  set.entries.erase(set.entries.begin());
+  ASSERT_TRUE(WriteZgmFile(dir_.file("nopack.zgm"), set, &reason)) << reason;
+  r = Run({"-q", "-o", "tracks/", "set.zgm,1", "zgm://set.zgm,2", "set.zgm", "set.zgm,3", "set.zgm,0", "set.zgm,-2",
+           "set.zgm,abc", "nopack.zgm", "zgm://nopack.zgm,1", "zgm://absent.zgm,1"});
   EXPECT_EQ(1, r.exitCode);
-  EXPECT_NE(std::string::npos, r.err.find("not played: set.zgm,3\n")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("not played: set.zgm,3, set.zgm,0, set.zgm,-2, set.zgm,abc, nopack.zgm, "
+                                          "zgm://nopack.zgm,1, zgm://absent.zgm,1\n")) << r.err;
   EXPECT_TRUE(Pcm("tracks/set-1.wav") == reference_);
+  EXPECT_TRUE(Pcm("tracks/set.wav") == reference_);
   EXPECT_TRUE(Pcm("tracks/set-2.wav") == Pcm("out/second.wav"));
-  EXPECT_FALSE(FileExists(dir_.file("tracks/set-3.wav")));
+  EXPECT_FALSE(FileExists(dir_.file("tracks/set-3.wav")) || FileExists(dir_.file("tracks/nopack.wav")));
 }
 
 TEST_F(Zsfplay, TheSoundDeviceOrAWavHere) {

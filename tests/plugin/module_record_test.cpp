@@ -1,38 +1,16 @@
 // The built plug-in as the player sees it: its one export and the record it returns,
-// IsOurFile, Init and Quit against a store file, and the library's exported symbols.
+// IsOurFile, and the library's exported symbols. (Init and Quit load and save the
+// settings store: tests/settings for the store, tests/host for zsfplay's --config.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <set>
 
-#include "platform/registry_store.h"
 #include "support/files.h"
 #include "support/test_host.h"
 
 using namespace zsftest;
-
-namespace {
-
-// "marker echo lobit mono loadlen title" as stored, or what is missing.
-std::string Stored(const std::string& path) {
-  std::vector<uint8_t> bytes = ReadFile(path);
-  RegistryDocument doc;
-  if (!ParseRegistryText(bytes.data(), bytes.size(), &doc)) return "unreadable";
-  for (const RegistryKey& k : doc.keys) {
-    if (k.path != "HKEY_LOCAL_MACHINE\\Software\\Quorvath Entertainment\\ZSFPlay") continue;
-    std::string out, title = "(no title)";
-    for (const char* name : {"", "DisableSEcho", "LoBit", "Mono", "LoadLen"}) {
-      uint32_t v = 12345;
-      out += (k.ReadDword(name, &v) ? std::to_string(v) : "-") + " ";
-    }
-    k.ReadString("TitleOutput", &title);
-    return out + title;
-  }
-  return "no key";
-}
-
-}  // namespace
 
 TEST(ModuleRecord, TheExportReturnsTheFilledRecord) {
   TestHost host;
@@ -49,25 +27,6 @@ TEST(ModuleRecord, TheExportReturnsTheFilledRecord) {
   // Only lower-case collection names are ours (the scheme alone suffices).
   for (const char* name : {"zgm://x", "a.zgm", "dir/set.zgm,3", "zgm://C:\\Music\\set.ZGM,2"}) EXPECT_NE(0, m->IsOurFile(name)) << name;
   for (const char* name : {"A.ZGM", "Zgm://x", "ZGM://x.ZGM,1", "song.zsf", "zgm:/", ""}) EXPECT_EQ(0, m->IsOurFile(name)) << name;
-}
-
-TEST(ModuleRecord, InitAndQuitKeepTheStore) {
-  TestHost host;
-  ASSERT_TRUE(host.ok()) << host.error();
-  In_Module* m = host.record();
-  const std::string defaults = "666 0 0 0 0 %title% (%artist%)";
-  m->Init();  // a clean machine: the first start writes the defaults and the marker
-  EXPECT_EQ(defaults, Stored(host.registryPath()));
-  std::remove(host.registryPath().c_str());
-  m->Quit();  // Quit without playback still saves
-  EXPECT_EQ(defaults, Stored(host.registryPath()));
-  WriteFile(host.registryPath(), "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Quorvath "
-                                 "Entertainment\\ZSFPlay]\n@=dword:0000029a\n\"Mono\"=dword:00000001\n");
-  for (int round = 0; round < 2; ++round) {  // a second start-up after a shut-down works the same
-    m->Init();
-    m->Quit();
-    EXPECT_EQ("666 0 0 1 0 %title% (%artist%)", Stored(host.registryPath())) << round;
-  }
 }
 
 TEST(PluginLibrary, ExportsOnlyTheEntryPoint) {

@@ -2,7 +2,19 @@
 // with LoadLibraryA, takes its record from the one export and fills the player's side
 // as the Linux test host does (the recording output and hooks of HostRecord), with a
 // hidden main window of its own that receives the end-of-song message. Then it runs
-// one command, with a second thread working any dialog that opens.
+// one command between Init and Quit, with a second thread working any dialog that
+// opens (the steps after "--", see dialog_driver.h):
+//   play NAME OUT.wav   NAME to its end, the audio into OUT.wav as zsfplay writes it;
+//                       --seek MS starts at MS (the output held until the seek is done)
+//   info NAME...        title<TAB>length_ms of each NAME (GetFileInfo)
+//   stop NAME           Stop while rendering and while draining: it returns, the output
+//                       is closed, no end-of-song message; then NAME plays to its end
+//   settings            the stored settings after Init
+//   config | about      the configuration dialog or the About box
+//   infobox FILE        the file information dialog
+//   templates           the dialog templates read back through the window API
+// --play-first NAME plays NAME to its end before the command; --timeout S gives up
+// after S seconds (exit code 4, default 120).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,22 +34,9 @@ using winhost::DialogDriver;
 using zsftest::HostRecord;
 
 constexpr const char* kUsage =
-    "usage: win_host COMMAND DLL [ARGUMENTS] [OPTIONS] [-- STEP...]\n"
-    "commands:\n"
-    "  play NAME OUT.wav   play NAME to its end, the audio into OUT.wav\n"
-    "  info NAME...        print title<TAB>length_ms of each NAME (GetFileInfo)\n"
-    "  stop NAME           Stop while rendering and while draining: it returns, the\n"
-    "                      output is closed, no end-of-song message; then NAME plays to its end\n"
-    "  settings            print the stored settings after Init\n"
-    "  config | about      open the configuration or the About box\n"
-    "  infobox FILE        open the file information\n"
-    "  templates           the dialog templates read back through the window API\n"
-    "options:\n"
-    "  --seek MS           play: start at MS (the output is held until the seek is done)\n"
-    "  --play-first NAME   play NAME to its end (audio not kept) before the command\n"
-    "  --timeout S         give up after S seconds, exit code 4 (default 120)\n"
-    "steps (see dialog_driver.h): wait:CAPTION gone text:ID=VALUE click:ID yes no ok\n"
-    "  select:ID=N get:ID dump\n"
+    "usage: win_host COMMAND DLL [ARGUMENTS] [--seek MS] [--play-first NAME] [--timeout S] [-- STEP...]\n"
+    "commands: play NAME OUT.wav | info NAME... | stop NAME | settings | config | about | infobox FILE |\n"
+    "  templates (see tests/win/win_host_win32.cpp); steps: see tests/win/dialog_driver.h\n"
     "exit codes: 0 done, 1 usage or loading, 2 a check failed, 3 a step failed, 4 time limit\n";
 
 constexpr int kExitUsage = 1, kExitCheck = 2, kExitTimeLimit = 4;
