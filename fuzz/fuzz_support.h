@@ -33,6 +33,19 @@ inline std::vector<uint8_t> Synth(const zsfsynth::ModuleSpec& spec, uint32_t kin
   return zsfsynth::WriteModule(spec, kind, &file, &error) ? file.bytes : std::vector<uint8_t>();
 }
 
+// A saw of FRAMES, interleaved CHANNELS, signed PCM of BITS, with a little noise.
+inline std::vector<uint8_t> Tone(size_t frames, uint8_t bits, uint8_t channels) {
+  std::vector<uint8_t> out;
+  uint32_t seed = 99;
+  for (size_t j = 0; j < frames * channels; ++j) {
+    seed = seed * 1103515245u + 12345u;
+    const int v = (static_cast<int>((j * 37) % 200) - 100 + static_cast<int>(seed >> 28)) * (bits == 16 ? 100 : 1);
+    out.push_back(static_cast<uint8_t>(v));
+    if (bits == 16) out.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  return out;
+}
+
 // A small module of KIND cut into a song of MAJOR.MINOR and its pack, as one input.
 inline void WriteSongSeed(const std::string& dir, uint32_t kind, uint8_t major, uint8_t minor, bool compress) {
   static const char* const kExtensions[] = {".IT", ".XM", ".S3M", ".MOD"};

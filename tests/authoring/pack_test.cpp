@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "support/module_sets.h"
-#include "support/pack_maker.h"
+#include "support/song_parts.h"
 #include "ui/tags.h"
 
 using namespace zsftest;

@@ -11,7 +11,7 @@
 #include "collection/zgm_writer.h"
 #include "container/byte_writer.h"
 #include "support/files.h"
-#include "support/pack_maker.h"
+#include "support/song_parts.h"
 
 using namespace zsftest;
 

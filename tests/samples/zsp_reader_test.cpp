@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "samples/zsp_format.h"
-#include "support/pack_maker.h"
+#include "support/song_parts.h"
 #include "ui/password.h"
 
 using namespace zsftest;
@@ -138,7 +138,7 @@ TEST(ZspReader, DescribedByteSequences) {
   EXPECT_EQ(std::string(26, 'm'), store->entries[0].name26);
 }
 
-TEST(ZspReader, RefusesUnknownVersionsAndMagicAndWritersRefuseWhatAVersionCannotHold) {
+TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
   for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{2, 4}, {3, 0}, {255, 255}}) {
     StorePtr store;
     EXPECT_EQ(1u, Rc(Header(major, minor, true, 0, 0), &store));
@@ -155,14 +155,6 @@ TEST(ZspReader, RefusesUnknownVersionsAndMagicAndWritersRefuseWhatAVersionCannot
   StreamSeek(0, stream.get());
   uint8_t first = 0;
   EXPECT_EQ(1, StreamRead(&first, 1, stream.get()));
-  ZspEntry coded;
-  coded.kind = ZspEntry::Kind::Coded;
-  coded.pcm = SinePcm(100, 16, 1);
-  std::vector<uint8_t> out;
-  std::string error;
-  EXPECT_FALSE(WriteZsp({coded}, Options(1, 27), &out, &error));
-  EXPECT_FALSE(WriteZsp({Pcm({1})}, Options(1, 22, false, 5), &out, &error));
-  EXPECT_FALSE(WriteZsp({Pcm({1})}, Options(2, 4), &out, &error));
 }
 
 TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
@@ -266,36 +258,11 @@ TEST(ZspReader, WantedListReadsOnlyThoseEntries) {
 }
 
 TEST(ZspReader, PacksThatLie) {
-  // The table grows as slots are read: a forged count costs nothing, and a list that
-  // ends early is valid, its remaining slots empty.
-  for (uint32_t count : {1500u, 10u << 20, 0xFFFFFFFFu}) {
-    auto pack = Header(2, 3, true, 0, count);
-    Slot(&pack, 0x01, 3, {1, 2, 3, 0xEC});
-    StorePtr store;
-    ASSERT_EQ(0u, Rc(pack, &store)) << count;
-    EXPECT_EQ(count, store->entryCount);
-    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), Bytes(SampleStoreSlot(store.get(), 0)));
-    EXPECT_EQ(0u, SampleStoreSlot(store.get(), count - 1).size);
-    EXPECT_EQ(nullptr, SampleStoreSlot(store.get(), count - 1).data);
-  }
-  // A body cut short keeps the bytes that arrived and reads the rest as zero.
-  auto pack = Header(2, 3, true, 0, 2);
-  Slot(&pack, 0x01, 1000, Ramp(300));
+  // The table grows as slots are read and a body cut short keeps what arrived (the
+  // fuzz corpus holds the packs that found both): here a 4 GiB entry in a small
+  // file, a compressed body beyond the end, 20 coded bytes for 4 GiB have no data.
   StorePtr store;
-  ASSERT_EQ(0u, Rc(pack, &store));
-  std::vector<uint8_t> padded = Ramp(300);
-  padded.resize(1000, 0);
-  EXPECT_EQ(padded, Bytes(store->entries[0]));
-  EXPECT_EQ(nullptr, SampleStoreSlot(store.get(), 1).data);
-  // No data where nothing justifies it: zeros padding a cut coded body, a 4 GiB entry
-  // in a small file, a compressed body beyond the end, 20 coded bytes for 4 GiB.
-  pack = Header(2, 3, true, 0, 1);
-  Slot(&pack, 0x02, 256u << 20, {});
-  U32(&pack, 300000);
-  pack.insert(pack.end(), 100, 0x42);
-  ASSERT_EQ(0u, Rc(pack, &store));
-  EXPECT_EQ(nullptr, store->entries[0].data);
-  pack = Header(2, 3, true, 0, 2);
+  std::vector<uint8_t> pack = Header(2, 3, true, 0, 2);
   Slot(&pack, 0x01, 0xFFFFFFF0u, {1, 2, 3});
   ASSERT_EQ(0u, Rc(pack, &store));
   EXPECT_EQ(nullptr, store->entries[0].data);

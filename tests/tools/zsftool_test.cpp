@@ -10,9 +10,8 @@
 #include "container/zsf_writer.h"
 #include "support/files.h"
 #include "support/module_sets.h"
-#include "support/pack_maker.h"
-#include "support/process.h"
 #include "support/song_parts.h"
+#include "support/process.h"
 #include "support/tagged_file.h"
 #include "ui/tags.h"
 
