@@ -83,7 +83,9 @@ int Synth(const SynthOptions& o) {
 ZSF_TOOL_COMMAND(synth) {
   auto options = std::make_shared<SynthOptions>();
   CLI::App* cmd = app.add_subcommand("synth", "Write a module made by the built-in synthesiser");
-  cmd->add_option("tune", options->what, "demo, basic, instruments (IT), multisample (XM) or glide (S3M)")->required();
+  cmd->add_option("tune", options->what,
+                  "demo, basic, instruments (IT), multisample (XM) or glide (S3M)")
+      ->required();
   cmd->add_option("-o,--output", options->output, "Module to write (its extension picks the format)")
       ->required();
   cmd->callback([options, &exitCode] { exitCode = Synth(*options); });
