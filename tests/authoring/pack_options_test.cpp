@@ -243,6 +243,9 @@ TEST(PackCommand, FailuresNameTheFileTheStepAndTheReason) {
   r = zsftest::RunProcess({kTool, "synth", "demo", "-o", dir.file("demo.xm")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("*.it"), std::string::npos) << r.err;
+  r = zsftest::RunProcess({kTool, "synth", "glide", "-o", dir.file("glide.it")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("*.s3m"), std::string::npos) << r.err;
 }
 
 }  // namespace
