@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "collection/zgm_writer.h"
 #include "support/engine_render.h"
 #include "support/files.h"
 #include "support/song_maker.h"
@@ -59,6 +60,28 @@ TEST_F(Seek, To61500StartsTheEngineAt61SecondsAndStampsTheTarget) {
   EXPECT_EQ(sa[0].timestamp, 61500);
   EXPECT_EQ(sa[1].timestamp, 61523);
   EXPECT_EQ(host_.VsaPcm()[0].timestamp, 61500);
+}
+
+TEST_F(Seek, AskedForAsSoonAsPlayReturnsIsNeverLost) {
+  // A collection track returns from Play at once, so the request races the decode
+  // thread's start (a player resuming where it left off). Each round waits until the
+  // thread has polled the held output twice after the request: by then a kept
+  // request has been performed.
+  MadeSong song = MakeTestSong(dir_, "song", 3);
+  ZgmContents set;
+  set.entries = {{kEntrySamplePack, "pack", ReadFile(song.packPath)}, {kEntryTune, "one", ReadFile(song.path)}};
+  std::string reason;
+  ASSERT_TRUE(WriteZgmFile(dir_.file("set.zgm"), set, &reason)) << reason;
+  const std::string track = "zgm://" + dir_.file("set.zgm") + ",1";
+  for (int round = 0; round < 20; ++round) {
+    host_.SetFreeBytes(0);
+    ASSERT_EQ(host_.Play(track), 0);
+    host_.record()->SetOutputTime(3000 + round);
+    const int polls = host_.CanWriteCalls();
+    ASSERT_TRUE(host_.WaitUntil([&] { return host_.CanWriteCalls() >= polls + 2; }));
+    EXPECT_TRUE(HasFlush(3000 + round)) << "round " << round << ": the seek was lost";
+    host_.Stop();
+  }
 }
 
 TEST_F(Seek, WhilePausedIsPerformed) {
