@@ -29,6 +29,7 @@ MadeSong MakeSongFromSpec(const TempDir& dir, const std::string& base,
   zsfpack::PackOptions pack;
   pack.password = options.password;
   pack.compress = options.compress;
+  pack.vorbis = options.vorbis;
   pack.packName = options.packName.empty() ? base + ".zsp" : options.packName;
   pack.tags = options.tags;
   zsfpack::PackResult result;

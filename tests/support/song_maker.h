@@ -17,6 +17,7 @@ struct SongOptions {
   std::string password;              // non-empty: the pack is scrambled with it
   std::string packName;              // empty: <base>.zsp
   bool compress = false;             // LZO entry bodies
+  bool vorbis = false;               // Vorbis-coded entries
   std::vector<std::pair<std::string, std::string>> tags;
 };
 
