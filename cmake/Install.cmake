@@ -9,9 +9,14 @@ file(RELATIVE_PATH _plugin_from_bin ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${ZSF_PLUGIN_INSTALL_DIR})
 target_compile_definitions(zsfplay PRIVATE ZSF_PLUGIN_FROM_BIN="${_plugin_from_bin}")
 
-install(TARGETS zsfplay zsftool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS in_zsf LIBRARY DESTINATION ${ZSF_PLUGIN_INSTALL_DIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(TARGETS zsfplay zsftool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT main)
+install(TARGETS in_zsf LIBRARY DESTINATION ${ZSF_PLUGIN_INSTALL_DIR} COMPONENT main)
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT main)
+if(TARGET zsf_audacious)
+  install(TARGETS zsf_audacious LIBRARY DESTINATION ${ZSF_AUDACIOUS_INPUT_DIR} COMPONENT audacious)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/in_zsf-audacious
+          COMPONENT audacious)
+endif()
 
 # Man pages from the programs' own --help plus a hand-written description and examples.
 set(_man_pages)
@@ -29,9 +34,25 @@ foreach(_program IN ITEMS zsfplay zsftool)
   list(APPEND _man_pages ${_page}.gz)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${_man_pages})
-install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT main)
 
 set(CPACK_GENERATOR DEB)
+# Two packages: the player, tools and Winamp-style plug-in, and the Audacious
+# plug-in, so that the command-line tools do not pull in Audacious' libraries.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL main)
+if(TARGET zsf_audacious)
+  list(APPEND CPACK_COMPONENTS_ALL audacious)
+endif()
+set(CPACK_DEBIAN_MAIN_PACKAGE_NAME in-zsf)
+set(CPACK_DEBIAN_AUDACIOUS_PACKAGE_NAME in-zsf-audacious)
+set(CPACK_DEBIAN_AUDACIOUS_PACKAGE_SECTION sound)
+set(CPACK_COMPONENT_AUDACIOUS_DESCRIPTION
+  "Audacious input plug-in for ZSF songs, ZTF tunes and ZGM collections
+Adds ZSF songs, ZTF tunes and the tunes of ZGM collections (as subtunes) to
+Audacious' playlists, with their tags and lengths, a settings page, and
+password-protected sample packs.")
+set(CPACK_DEBIAN_AUDACIOUS_PACKAGE_ENHANCES audacious)
 set(CPACK_PACKAGE_NAME in-zsf)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "in_zsf developers <in-zsf@localhost>")

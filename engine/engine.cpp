@@ -60,6 +60,15 @@ void ConfigureRenderer(DUH_SIGRENDERER* renderer) {
   dumb_it_set_xm_speed_zero_callback(itsr, dumb_it_callback_terminate, nullptr);
 }
 
+DUH_SIGRENDERER* EngineStartPlayback(DUH* module, int32_t length, int channels, int64_t targetMs) {
+  if (targetMs < 0) targetMs = 0;
+  const bool pastEnd = targetMs > 0 && length >= 0 && targetMs * 65536 >= int64_t{length} * 1000;
+  if (pastEnd) return nullptr;
+  DUH_SIGRENDERER* renderer = EngineStartRenderer(module, channels, targetMs / 1000 * 65536);
+  ConfigureRenderer(renderer);
+  return renderer;
+}
+
 void EngineSetRenderHook(DUH_SIGRENDERER* renderer, EngineRenderHook hook, void* data) {
   duh_sigrenderer_set_render_hook(renderer, hook, data);
 }

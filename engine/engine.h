@@ -37,6 +37,19 @@ DUH_SIGRENDERER* EngineStartRenderer(DUH* module, int channels, int64_t position
 // Ignore jump-to-order, stop at the song's loop and at XM speed zero. No-op for null
 // or non-IT renderers.
 void ConfigureRenderer(DUH_SIGRENDERER* renderer);
+
+// How our players render: 44100 Hz at the engine's output gain of 0.8.
+inline constexpr int kEngineOutputRate = 44100;
+inline constexpr float kEngineVolume = 0.8f;
+// 65536 / 44100 as the nearest float: the engine's time step per output frame.
+inline constexpr float kEngineDelta = 65536.0f / kEngineOutputRate;
+
+// A configured renderer for playback from TARGET_MS: the engine starts at the whole
+// second at or below the target. Null when the target lies at or past the song's end
+// (LENGTH in 1/65536 s, or kEngineLengthUnknown), beyond what the engine addresses, or
+// when the engine refuses: the song then ends at once. Every player seeks through it,
+// so a seek lands in the same place whichever player asks.
+DUH_SIGRENDERER* EngineStartPlayback(DUH* module, int32_t length, int channels, int64_t targetMs);
 void EngineSetRenderHook(DUH_SIGRENDERER* renderer, EngineRenderHook hook, void* data);
 // Renders up to FRAMES frames, interleaved, 8-bit (unsigned when UNSIGN) or 16-bit
 // signed. Returns the frames rendered; 0 at the end of the song or for no renderer.

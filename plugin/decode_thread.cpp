@@ -15,8 +15,6 @@
 
 namespace {
 
-// 65536 / 44100 as the nearest float: the engine's time step per output frame.
-constexpr float kEngineDelta = 65536.0f / kOutputRate;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -49,16 +47,11 @@ void DecodeThread(In_Module* host, std::atomic<uint32_t>* killFlag) {
     if (target != -1) {
       EngineEndRenderer(renderer);
       renderer = nullptr;
-      // The engine starts at the whole second at or below the target (64-bit: no
-      // target wraps); a target at or past the song's known end starts nothing, so
-      // the song ends at once, and the engine refuses one it cannot address.
-      const int64_t position = int64_t{target / 1000} << 16;
-      const int64_t length = p.LoadedModuleLength.load();
-      const bool pastEnd = target > 0 && length >= 0 && int64_t{target} * 65536 >= length * 1000;
-      if (!pastEnd) renderer = EngineStartRenderer(p.LoadedModule.load(), channels, position);
+      // A target at or past the song's end starts nothing: the song ends at once.
+      renderer = EngineStartPlayback(p.LoadedModule.load(), p.LoadedModuleLength.load(), channels,
+                                     target);
       p.DecodePositionMs = target;
-      ConfigureRenderer(renderer);
-      SEcho().Prepare(32, channels, kOutputRate);
+      SEcho().Prepare(32, channels, kEngineOutputRate);
       EngineSetRenderHook(renderer, &EchoStage::Hook, nullptr);
       // A target written meanwhile stays for the next pass.
       p.SeekRequestMs.compare_exchange_strong(target, -1);
@@ -96,7 +89,7 @@ void DecodeThread(In_Module* host, std::atomic<uint32_t>* killFlag) {
     p.DecodePositionMs = stamp + kBlockStampMs;
     if (host->dsp_isactive && host->dsp_isactive() && host->dsp_dosamples) {
       frames = host->dsp_dosamples(reinterpret_cast<short*>(p.SampleBuffer), static_cast<int>(frames),
-                                   bits, channels, kOutputRate);
+                                   bits, channels, kEngineOutputRate);
       // Never write beyond the buffer, whatever the hook claims.
       long most = static_cast<long>(sizeof p.SampleBuffer) / frameBytes;
       if (frames > most) frames = most;

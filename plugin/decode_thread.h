@@ -8,10 +8,8 @@
 struct In_Module;
 
 inline constexpr int kBlockFrames = 1024;
-inline constexpr int kOutputRate = 44100;
 // A block of 1024 frames lasts 23.2 ms; the visualisation stamps count 23.
 inline constexpr int kBlockStampMs = 23;
-inline constexpr float kEngineVolume = 0.8f;
 inline constexpr int kDrainPollMs = 10;
 inline constexpr int kNoRoomPollMs = 20;
 

@@ -48,11 +48,11 @@ uint32_t OpenOutput() {
   p.OutputBits = bits;
   p.OutputChannels = channels;
   if (!host->outMod || !host->outMod->Open) return 1;
-  int latency = host->outMod->Open(kOutputRate, channels, bits, -1, -1);
+  int latency = host->outMod->Open(kEngineOutputRate, channels, bits, -1, -1);
   if (latency < 0) return 1;
   if (host->SetInfo) host->SetInfo(bits, kOutputRateKhz, channels, 1);
-  if (host->SAVSAInit) host->SAVSAInit(latency, kOutputRate);
-  if (host->VSASetInfo) host->VSASetInfo(kOutputRate, channels);
+  if (host->SAVSAInit) host->SAVSAInit(latency, kEngineOutputRate);
+  if (host->VSASetInfo) host->VSASetInfo(kEngineOutputRate, channels);
   if (host->outMod->SetVolume) host->outMod->SetVolume(kDefaultVolume);
   return 0;
 }

@@ -15,6 +15,10 @@ struct SampleStore {
   uint32_t entryCount;    // slots the pack declares
   uint32_t heldCount;     // records in entries: the slots the list reached
   SampleRecord* entries;  // heldCount records, slot order; the slots after them are empty
+  // Wanted coded entries of the last pack read that decoded to fewer bytes than
+  // declared: damaged data, or a scrambled pack read with the wrong key (the only
+  // sign of a wrong password the format gives).
+  uint32_t codedShortfalls;
 };
 
 // The record of slot INDEX (below entryCount): one of entries, or an empty record for

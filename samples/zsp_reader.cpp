@@ -77,6 +77,7 @@ struct ListContext {
   int32_t key;
   const std::vector<bool>* wanted;  // null: every entry
   std::vector<uint8_t>* scratch;    // compressed blocks read from files
+  uint32_t* codedShortfalls;        // coded entries that decoded short
 };
 
 void Descramble(const ListContext& c, SampleRecord* r) {
@@ -159,15 +160,17 @@ uint64_t CodedPaddingLimit(uint32_t codedSize) { return static_cast<uint64_t>(co
 
 // Replaces a loaded coded entry's bytes by its PCM, cut or padded to DECODED_LENGTH.
 // ARRIVED is the coded bytes the pack held: zeros padding a cut body justify nothing.
-void DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
-  if (!r->data) return;
+// False when the coded data gave fewer bytes than declared (damaged, or descrambled
+// with the wrong key).
+bool DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
+  if (!r->data) return false;
   const uint32_t codedSize = r->size;
   ByteStream* out = StreamCreateMemory();
   if (out) DecodeCodedSample(codedSize, r->data, r->bits, out);
   std::free(r->data);
   r->data = nullptr;
   r->size = decodedLength;
-  if (!out) return;
+  if (!out) return false;
   const uint32_t produced = out->size;
   uint8_t* pcm = out->base;
   out->ownsBuffer = 0;
@@ -181,12 +184,13 @@ void DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
     }
     if (!grown) {
       std::free(pcm);
-      return;
+      return false;
     }
     std::memset(grown + produced, 0, decodedLength - produced);
     pcm = grown;
   }
   r->data = pcm;
+  return produced >= decodedLength;
 }
 
 bool Wanted(const ListContext& c, uint32_t slot) {
@@ -258,7 +262,7 @@ bool ReadListV2(const ListContext& c, SlotTable* table, uint32_t count) {
       decodedLength = in.u32();
     }
     const uint32_t arrived = ReadBody(c, r, wanted);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
+    if (r->coded && wanted && !DecodeEntry(r, decodedLength, arrived)) ++*c.codedShortfalls;
     ++slot;
   }
   return true;
@@ -290,7 +294,7 @@ bool ReadListV1(const ListContext& c, SlotTable* table, uint32_t count) {
     }
     if (values) r->aux32 = in.u32();
     if (typed) in.text(r->name26, kZspName26Length);
-    if (r->coded && wanted) DecodeEntry(r, decodedLength, arrived);
+    if (r->coded && wanted && !DecodeEntry(r, decodedLength, arrived)) ++*c.codedShortfalls;
   }
   return true;
 }
@@ -326,9 +330,10 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
 
   SlotTable table;
   std::vector<uint8_t> scratch;
+  uint32_t shortfalls = 0;
   ListContext c{&in, store->major, store->minor, compressed,
                 store->scrambled != 0 && store->key != 0, store->key,
-                wanted ? &wantedSlots : nullptr, &scratch};
+                wanted ? &wantedSlots : nullptr, &scratch, &shortfalls};
   const bool read = store->major >= kZspTypedListFrom.major ? ReadListV2(c, &table, count)
                                                             : ReadListV1(c, &table, count);
   if (!read) return 1;
@@ -339,6 +344,7 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
   store->entryCount = count;
   store->heldCount = table.held();
   store->entries = table.Release();
+  store->codedShortfalls = shortfalls;
   store->loaded = 1;
   return 0;
 }

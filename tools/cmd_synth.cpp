@@ -39,11 +39,19 @@ bool SpecFor(const std::string& what, uint32_t kind, zsfsynth::ModuleSpec* spec,
     *spec = zsfsynth::XmMultiSampleSpec();
     return true;
   }
+  if (what == "glide") {
+    if (kind != kFileKindS3m) {
+      *why = "the glide tune is a Scream Tracker module; name the output *.s3m";
+      return false;
+    }
+    *spec = zsfsynth::GlideSpec();
+    return true;
+  }
   if (what == "basic") {
     *spec = zsfsynth::BasicSpec(kind, 4, 2);
     return true;
   }
-  *why = "unknown tune \"" + what + "\" (demo, basic, instruments, multisample)";
+  *why = "unknown tune \"" + what + "\" (demo, basic, instruments, multisample, glide)";
   return false;
 }
 
@@ -75,7 +83,9 @@ int Synth(const SynthOptions& o) {
 ZSF_TOOL_COMMAND(synth) {
   auto options = std::make_shared<SynthOptions>();
   CLI::App* cmd = app.add_subcommand("synth", "Write a module made by the built-in synthesiser");
-  cmd->add_option("tune", options->what, "demo, basic, instruments (IT) or multisample (XM)")->required();
+  cmd->add_option("tune", options->what,
+                  "demo, basic, instruments (IT), multisample (XM) or glide (S3M)")
+      ->required();
   cmd->add_option("-o,--output", options->output, "Module to write (its extension picks the format)")
       ->required();
   cmd->callback([options, &exitCode] { exitCode = Synth(*options); });

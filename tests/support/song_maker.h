@@ -18,6 +18,7 @@ namespace zsftest {
 struct SongOptions {
   uint32_t kind = 0;                 // 0 IT, 1 XM, 2 S3M, 3 MOD
   std::string password;              // non-empty: the pack is scrambled with it
+  bool vorbis = false;               // Vorbis-coded entries
   std::vector<std::pair<std::string, std::string>> tags;
 };
 
@@ -37,6 +38,7 @@ inline MadeSong MakeSongFromSpec(const TempDir& dir, const std::string& base, co
   if (!zsfsynth::WriteModule(spec, options.kind, &module, &made.error)) return made;
   zsfpack::PackOptions pack;
   pack.password = options.password;
+  pack.vorbis = options.vorbis;
   pack.packName = base + ".zsp";
   pack.tags = options.tags;
   zsfpack::PackResult result;

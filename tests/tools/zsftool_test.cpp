@@ -97,6 +97,7 @@ TEST(Zsftool, PackFailures) {
   ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--tag", "x"}, {"NAME=VALUE"});
   ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", "two"}, {"--version: check"});
   ExpectFailure({"synth", "demo", "-o", dir.file("demo.xm")}, {"*.it"});
+  ExpectFailure({"synth", "glide", "-o", dir.file("glide.it")}, {"*.s3m"});
 }
 
 TEST(Zsftool, TagsPrintsSetsRemovesAndRefuses) {

@@ -199,6 +199,12 @@ ModuleSpec ItInstrumentSpec();
 // by a keymap over octaves.
 ModuleSpec XmMultiSampleSpec();
 
+// A tune whose rendering depends on every rounding of the engine's pitch and volume
+// arithmetic: S3M (Amiga periods), two long looped notes gliding in opposite
+// directions by portamento on every tick. A pitch step rounded once differently
+// shifts a note's phase until the note ends. 2 orders, 15.36 s.
+ModuleSpec GlideSpec();
+
 // The demo tune: about 35 s of melody, bass and drums at speed 6, tempo 125,
 // made from synthesised waveforms. IT sample mode, 4 channels.
 ModuleSpec DemoTuneSpec();

@@ -171,6 +171,52 @@ ModuleSpec XmMultiSampleSpec() {
   return spec;
 }
 
+ModuleSpec GlideSpec() {
+  ModuleSpec spec;
+  spec.title = "zsf glide";
+  spec.channels = 2;
+  spec.speed = 6;
+  spec.tempo = 125;
+  SampleSpec saw;
+  saw.name = "glide saw";
+  saw.wave = Wave::kSaw;
+  saw.period = 50;
+  saw.frames = 50 * 20;
+  saw.loop = true;
+  saw.c5speed = 22050;
+  SampleSpec sine = saw;
+  sine.name = "glide sine";
+  sine.wave = Wave::kSine;
+  sine.period = 37;
+  sine.frames = 37 * 27;
+  sine.bits = 16;
+  sine.c5speed = 44100;
+  spec.samples = {saw, sine};
+  // S3M effects: E raises the period (the pitch falls) and F lowers it, by the
+  // parameter on every tick after a row's first.
+  constexpr uint8_t kDown = 5, kUp = 6;
+  for (int p = 0; p < 2; ++p) {
+    PatternSpec pat = Empty(64, spec.channels);
+    Cell& a = pat.At(0, 0, spec.channels);
+    a.note = NoteOf(4, p ? 7 : 0);
+    a.instrument = 1;
+    Cell& b = pat.At(0, 1, spec.channels);
+    b.note = NoteOf(4, p ? 4 : 9);
+    b.instrument = 2;
+    for (uint16_t row = 1; row < 64; ++row) {
+      Cell& down = pat.At(row, 0, spec.channels);
+      down.effect = row < 32 ? kDown : kUp;
+      down.param = static_cast<uint8_t>(2 + row % 3);
+      Cell& up = pat.At(row, 1, spec.channels);
+      up.effect = row < 32 ? kUp : kDown;
+      up.param = static_cast<uint8_t>(2 + row % 2);
+    }
+    spec.patterns.push_back(pat);
+    spec.orders.push_back(static_cast<uint8_t>(p));
+  }
+  return spec;
+}
+
 // The demo: I-vi-IV-V in C, a square-wave lead over a saw bass, kick, snare and
 // hat from sine and noise. 4 patterns of 64 rows at speed 6, tempo 125, played
 // A A' B A'' = about 31 s.
