@@ -217,6 +217,7 @@ TEST(ModuleLayout, AbsurdCountsOffsetsAndImpossibleDataAreNamed) {
       {&it, 0, [](auto* b) { Put16(b, kItOrderCount, 0); }, "no orders"},
       {&it, 0, [](auto* b) { b->resize(0xC4), Put16(b, kItSampleCount, 200); }, "extend past the end"},
       {&it, 0, [](auto* b) { (*b)[0] = 'X'; }, "IMPM"},
+      {&it, 0, [&](auto* b) { (*b)[header1 + 3] = 'X'; }, "IT sample 2: no IMPS signature"},
       {&it, 0, [&](auto* b) { Put32(b, sampleTable, 0x7FFFFFF0); }, "IT sample 1: header offset"},
       {&it, 0, [&](auto* b) { Put32(b, header1 + 0x48, 0xFFFFFFF0); }, "IT sample 2: data offset"},
       {&it, 0, [&](auto* b) { Put32(b, header0 + 0x30, 0x7FFFFFFF); }, "extends past the end of the file"},

@@ -122,10 +122,11 @@ TEST(SampleDerivation, Joins) {
   for (const SampleSource& src : {SampleSource{0, 0, 0, 0, 0, 1.0f}, SampleSource{1, 0, 1, 0, 0, 2.0f},
                                   SampleSource{0, 0, 3, 1, 0, 1.0f}, SampleSource{0, 0, 3, 3, 0, 1.0f},
                                   SampleSource{0, 0, 3, 5, 0, 1.0f}, SampleSource{0, 0, 3, 0, 4, 1.0f},
-                                  SampleSource{2, 0, 0, 0, 0, 1.0f}})
+                                  SampleSource{2, 0, 0, 0, 0, 1.0f}, SampleSource{0, 0, 2, 2, 0, 1.0f}})
     SampleSourceTableAppendSource(&table, src);
   EXPECT_EQ(0u, SampleSourceTableAppendSample(&table, 2));
   EXPECT_EQ((Bytes8{1, 2, 3, 0, 0}), Derive(v2.get(), 2, 0, 3, 1, 0, 1.0f, &table));
+  EXPECT_EQ((Bytes8{1, 2, 0, 0, 0}), Derive(v2.get(), 2, 0, 3, 0, 7, 1.0f, &table)) << "a cut as the first part";
   EXPECT_EQ(10u, Derive(v2.get(), 2, 0, 3, 2, 2, 1.0f, &table).value_or(Bytes8{}).size()) << "nested";
   for (uint32_t a : {3u, 4u, 99u, 6u})  // itself, a cycle through 4 and 5, outside, other width
     EXPECT_FALSE(Derive(v2.get(), 2, 0, 3, a, 0, 1.0f, &table)) << a;

@@ -95,7 +95,8 @@ TEST(Zsftool, PackFailures) {
   ExpectFailure({"pack", dir.file("missing.it"), "--pack", p, "-o", o}, {"zsftool: " + dir.file("missing.it") + ": open: "});
   ExpectFailure({"pack", dir.file("a.it"), "--pack", "/tmp/elsewhere.zsp", "-o", dir.file("o")}, {"must lie in the output folder"});
   ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--tag", "x"}, {"NAME=VALUE"});
-  ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", "two"}, {"--version: check"});
+  for (const char* version : {"two", "1.256", "1000.1"})
+    ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", version}, {"--version: check"});
   ExpectFailure({"synth", "demo", "-o", dir.file("demo.xm")}, {"*.it"});
   ExpectFailure({"synth", "glide", "-o", dir.file("glide.it")}, {"*.s3m"});
 }
