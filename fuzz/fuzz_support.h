@@ -21,7 +21,7 @@ inline void WriteSeed(const std::string& dir, const std::string& name, const std
                       const std::vector<uint8_t>& prefix = {}) {
   if (bytes.empty()) return;
   if (FILE* f = std::fopen((dir + "/" + name).c_str(), "wb")) {
-    std::fwrite(prefix.data(), 1, prefix.size(), f);
+    if (!prefix.empty()) std::fwrite(prefix.data(), 1, prefix.size(), f);  // fwrite wants a buffer, even for 0 bytes
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
