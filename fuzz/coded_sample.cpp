@@ -1,71 +1,29 @@
-// Fuzz target: DecodeCodedSample over arbitrary bytes at both widths (the first
-// byte picks the width). Seeds are Vorbis streams from our encoder.
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "container/byte_stream.h"
+// DecodeCodedSample over arbitrary bytes at both widths (the first byte picks the
+// width). Seeds are Vorbis streams from our encoder, alone and chained.
+#include "fuzz/fuzz_support.h"
 #include "samples/coded_sample.h"
-#include "samples/zsp_writer.h"
 
-namespace {
-
-std::vector<uint8_t> Tone(size_t frames, uint8_t bits, uint8_t channels) {
-  std::vector<uint8_t> out;
-  uint32_t seed = 99;
-  for (size_t j = 0; j < frames * channels; ++j) {
-    seed = seed * 1103515245u + 12345u;
-    const int v = static_cast<int>((j * 37) % 200) - 100 + static_cast<int>(seed >> 28);
-    if (bits == 16) {
-      out.push_back(static_cast<uint8_t>(v * 100));
-      out.push_back(static_cast<uint8_t>((v * 100) >> 8));
-    } else {
-      out.push_back(static_cast<uint8_t>(v));
-    }
-  }
-  return out;
-}
-
-void WriteSeeds(const std::string& folder) {
-  int n = 0;
-  std::vector<uint8_t> chained = {16};
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* folder = std::getenv("ZSF_FUZZ_SEEDS");
+  if (!folder) return 0;
+  std::vector<uint8_t> chained;
   for (uint8_t channels : {1, 2}) {
     for (uint8_t bits : {8, 16}) {
       std::vector<uint8_t> ogg;
       std::string error;
-      if (!EncodeVorbis(Tone(3000, bits, channels), bits, channels, 0.1f, n + 1, &ogg, &error)) continue;
-      std::vector<uint8_t> seed = {bits};
-      seed.insert(seed.end(), ogg.begin(), ogg.end());
+      if (!EncodeVorbis(fuzzsupport::Tone(3000, bits, channels), bits, channels, 0.1f, bits + channels, &ogg, &error)) continue;
+      fuzzsupport::WriteSeed(folder, "seed_" + std::to_string(bits) + "_" + std::to_string(channels), ogg, {bits});
       chained.insert(chained.end(), ogg.begin(), ogg.end());
-      const std::string path = folder + "/seed_" + std::to_string(n++);
-      if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(seed.data(), 1, seed.size(), f);
-        std::fclose(f);
-      }
     }
   }
-  const std::string path = folder + "/seed_chained";
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(chained.data(), 1, chained.size(), f);
-    std::fclose(f);
-  }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (const char* folder = std::getenv("ZSF_FUZZ_SEEDS")) WriteSeeds(folder);
+  fuzzsupport::WriteSeed(folder, "seed_chained", chained, {16});
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > 0xFFFFFFFFu) return 0;
-  const int32_t width = data[0] & 1 ? 8 : 16;
   ByteStream* out = StreamCreateMemory();
-  if (!out) return 0;
-  DecodeCodedSample(static_cast<uint32_t>(size - 1), data + 1, width, out);
+  DecodeCodedSample(static_cast<uint32_t>(size - 1), data + 1, data[0] & 1 ? 8 : 16, out);
   StreamClose(out);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "collection/collection_stream.h"
 #include "collection/zgm_writer.h"
 #include "container/byte_stream.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -34,11 +35,7 @@ void Check(const Collection* c, const uint8_t* file, size_t size, bool allWanted
 void WriteSeed(const std::string& dir, const char* name, const ZgmContents& contents) {
   std::vector<uint8_t> bytes;
   std::string reason;
-  if (!EncodeZgm(contents, &bytes, &reason)) return;
-  FILE* f = std::fopen((dir + "/" + name).c_str(), "wb");
-  if (!f) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  if (EncodeZgm(contents, &bytes, &reason)) fuzzsupport::WriteSeed(dir, name, bytes);
 }
 
 ZgmEntrySource Entry(uint8_t kind, const char* name, size_t size, uint8_t fill) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "tools/modules/module_layout.h"
-#include "tools/synth/module_synth.h"
 
 namespace {
 
@@ -29,40 +29,25 @@ void CheckLayout(const std::vector<uint8_t>& file, const zsfmod::ModuleLayout& l
   }
 }
 
-void WriteSeed(const std::string& dir, const std::string& name, uint8_t kind,
-               const std::vector<uint8_t>& module) {
-  if (module.empty()) return;
-  if (FILE* f = std::fopen((dir + "/" + name).c_str(), "wb")) {
-    std::fputc(kind, f);
-    std::fwrite(module.data(), 1, module.size(), f);
-    std::fclose(f);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using fuzzsupport::Synth;
+  using fuzzsupport::WriteSeed;
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
   if (!dir) return 0;
-  for (uint8_t kind = 0; kind < 4; ++kind) {
-    zsfsynth::ModuleFile file;
-    std::string error;
-    if (zsfsynth::WriteModule(zsfsynth::BasicSpec(kind, 3, 2), kind, &file, &error))
-      WriteSeed(dir, "layout_basic_" + std::to_string(kind), kind, file.bytes);
-  }
-  zsfsynth::ModuleFile file;
-  std::string error;
+  for (uint8_t kind = 0; kind < 4; ++kind)
+    WriteSeed(dir, "layout_basic_" + std::to_string(kind), Synth(zsfsynth::BasicSpec(kind, 3, 2), kind), {kind});
   zsfsynth::ModuleSpec it = zsfsynth::ItInstrumentSpec();
   for (zsfsynth::SampleSpec& s : it.samples) s.frames /= 8;  // small seeds mutate faster
-  if (zsfsynth::WriteIt(it, &file, &error)) WriteSeed(dir, "layout_it_instruments", 0, file.bytes);
+  WriteSeed(dir, "layout_it_instruments", Synth(it, 0), {0});
   for (zsfsynth::SampleSpec& s : it.samples)
     if (s.itStorage == zsfsynth::ItStorage::kCompressed214) s.itStorage = zsfsynth::ItStorage::kCompressed215;
-  if (zsfsynth::WriteIt(it, &file, &error)) WriteSeed(dir, "layout_it_215", 0, file.bytes);
-  if (zsfsynth::WriteXm(zsfsynth::XmMultiSampleSpec(), &file, &error))
-    WriteSeed(dir, "layout_xm_multi", 1, file.bytes);
+  WriteSeed(dir, "layout_it_215", Synth(it, 0), {0});
+  WriteSeed(dir, "layout_xm_multi", Synth(zsfsynth::XmMultiSampleSpec(), 1), {1});
   zsfsynth::ModuleSpec mod = zsfsynth::BasicSpec(3, 2, 1);
   mod.modVariant = zsfsynth::ModVariant::kFifteen;
-  if (zsfsynth::WriteMod(mod, &file, &error)) WriteSeed(dir, "layout_mod_15", 3, file.bytes);
+  WriteSeed(dir, "layout_mod_15", Synth(mod, 3), {3});
   return 0;
 }
 

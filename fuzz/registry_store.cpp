@@ -6,19 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "platform/registry_store.h"
-
-namespace {
-
-void WriteSeed(const std::string& dir, const char* name, const std::string& text) {
-  std::string path = dir + "/" + name;
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-  }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
@@ -39,7 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   other.values.push_back(raw);
   doc.keys.push_back(other);
   doc.preamble.push_back("; note");
-  WriteSeed(dir, "seed_settings.reg", FormatRegistryText(doc));
+  const std::string text = FormatRegistryText(doc);
+  fuzzsupport::WriteSeed(dir, "seed_settings.reg", std::vector<uint8_t>(text.begin(), text.end()));
   return 0;
 }
 

@@ -8,16 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "ui/tags.h"
 #include "ui/titles.h"
 
 namespace {
 
-void WriteSeed(const char* dir, const char* name, const std::string& bytes) {
-  FILE* f = std::fopen((std::string(dir) + "/" + name).c_str(), "wb");
-  if (!f) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+void WriteSeed(const char* dir, const char* name, const std::string& text) {
+  fuzzsupport::WriteSeed(dir, name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 size_t CountOccurrences(const std::string& text, const std::string& pattern) {

@@ -1,17 +1,14 @@
-// The engine driven directly: modules that unload themselves, rendering whole songs
+// The engine driven directly: modules that unload themselves, renders of whole songs
 // or stretches of them, how alike two renders sound, and the reference PCM the
 // plug-in must reproduce for a song.
 #pragma once
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <string>
 #include <vector>
 
 #include "engine/engine.h"
 #include "support/song_maker.h"
-#include "tools/synth/module_synth.h"
 
 namespace zsftest {
 
@@ -28,39 +25,40 @@ struct LoadedModule {
   int32_t length() const { return EngineGetLength(duh); }
 };
 
+// Renders as the decode thread does: blocks of up to 1024 frames, configured likewise.
 struct SongRenderer {
   DUH_SIGRENDERER* sr = nullptr;
-  SongRenderer(DUH* duh, int channels, int32_t position, bool configure = true)
-      : sr(EngineStartRenderer(duh, channels, position)) {
-    if (configure) ConfigureRenderer(sr);
+  SongRenderer(DUH* duh, int channels, int64_t position) : sr(EngineStartRenderer(duh, channels, position)) {
+    ConfigureRenderer(sr);
   }
   ~SongRenderer() { EngineEndRenderer(sr); }
   SongRenderer(const SongRenderer&) = delete;
   SongRenderer& operator=(const SongRenderer&) = delete;
-
-  // Up to FRAMES stereo (or mono) 16-bit frames; fewer at the end of the song.
-  std::vector<int16_t> Frames(long frames, int channels = 2) {
-    std::vector<int16_t> out;
-    std::vector<int16_t> block(1024 * 2);
+  // Up to FRAMES frames of BITS (fewer at the end), and the frame count of each block.
+  std::vector<uint8_t> Render(long frames, int channels = 2, int bits = 16, std::vector<long>* blocks = nullptr) {
+    const size_t frameBytes = static_cast<size_t>(channels * bits / 8);
+    std::vector<uint8_t> out, block(1024 * frameBytes);
     while (frames > 0) {
-      long want = frames < 1024 ? frames : 1024;
-      long got = EngineRender(sr, 16, 0, 0.8f, kDelta, want, block.data());
-      out.insert(out.end(), block.begin(), block.begin() + got * channels);
+      long got = EngineRender(sr, bits, bits == 8 ? 1 : 0, 0.8f, kDelta, frames < 1024 ? frames : 1024, block.data());
+      if (got <= 0) break;
+      out.insert(out.end(), block.begin(), block.begin() + got * frameBytes);
+      if (blocks) blocks->push_back(got);
       frames -= got;
-      if (got < want) break;
     }
     return out;
   }
-
-  // Frames until the song ends, stopping at LIMIT frames.
+  // 16-bit stereo samples.
+  std::vector<int16_t> Frames(long frames) {
+    std::vector<uint8_t> pcm = Render(frames);
+    std::vector<int16_t> out(pcm.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8);
+    return out;
+  }
+  // Frames until the song ends (16-bit, either channel count), stopping at LIMIT.
   long FramesToEnd(long limit) {
     std::vector<int16_t> block(1024 * 2);
     long total = 0;
-    while (total < limit) {
-      long got = EngineRender(sr, 16, 0, 0.8f, kDelta, 1024, block.data());
-      if (got == 0) break;
-      total += got;
-    }
+    for (long got = 1; got > 0 && total < limit; total += got) got = EngineRender(sr, 16, 0, 0.8f, kDelta, 1024, block.data());
     return total;
   }
 };
@@ -68,81 +66,54 @@ struct SongRenderer {
 // Seconds of engine time to frames at 44100 Hz.
 inline long FramesOf(double seconds) { return static_cast<long>(std::lround(seconds * 44100.0)); }
 
-// How far apart two renders of the same music are, by their loudness over time:
-// the RMS of 10 ms windows, A shifted by up to 10 ms against B, compared as
-// RelativeDifference at the best shift. The engine reaches a seek position by
-// stepping in 1/65536 s instead of output frames, so a seek lands a few frames
-// from straight playback and the waveforms drift apart slightly; the loudness
-// curve of the music does not.
-inline std::vector<double> Loudness(const std::vector<int16_t>& pcm, size_t from, size_t windows) {
-  const size_t window = 441 * 2;
-  std::vector<double> out;
-  for (size_t w = 0; w < windows; ++w) {
-    double sum = 0;
-    for (size_t i = 0; i < window; ++i) {
-      size_t at = from + w * window + i;
-      double v = at < pcm.size() ? pcm[at] : 0;
-      sum += v * v;
+// How far apart two renders of the same music are, by their loudness over time: the
+// RMS of 10 ms windows, A shifted by up to 10 ms against B, compared at the best
+// shift. A seek lands a few frames from straight playback (the engine steps in
+// 1/65536 s, not frames), so the waveforms drift apart slightly; the loudness does not.
+inline double LoudnessDifference(const std::vector<int16_t>& a, size_t aFrame, const std::vector<int16_t>& b) {
+  const size_t window = 441 * 2, windows = b.size() / window;
+  auto loudness = [&](const std::vector<int16_t>& pcm, size_t from) {
+    std::vector<double> out;
+    for (size_t w = 0; w < windows; ++w) {
+      double sum = 0;
+      for (size_t i = from + w * window; i < from + (w + 1) * window; ++i) sum += i < pcm.size() ? double(pcm[i]) * pcm[i] : 0;
+      out.push_back(std::sqrt(sum / window));
     }
-    out.push_back(std::sqrt(sum / window));
-  }
-  return out;
-}
-inline double LoudnessDifference(const std::vector<int16_t>& a, size_t aFrame,
-                                 const std::vector<int16_t>& b) {
-  const size_t windows = b.size() / (441 * 2);
-  std::vector<double> lb = Loudness(b, 0, windows);
+    return out;
+  };
+  const std::vector<double> lb = loudness(b, 0);
   double best = 1e9;
   for (long shift = -441; shift <= 441; shift += 21) {
-    long start = static_cast<long>(aFrame) + shift;
-    if (start < 0) continue;
-    std::vector<double> la = Loudness(a, static_cast<size_t>(start) * 2, windows);
+    if (long(aFrame) + shift < 0) continue;
+    const std::vector<double> la = loudness(a, static_cast<size_t>(long(aFrame) + shift) * 2);
     double diff = 0, energy = 0;
     for (size_t i = 0; i < windows; ++i) {
       diff += (la[i] - lb[i]) * (la[i] - lb[i]);
       energy += la[i] * la[i];
     }
-    double d = energy > 0 ? diff / energy : 1.0;
-    if (d < best) best = d;
+    best = std::min(best, energy > 0 ? diff / energy : 1.0);
   }
   return best;
 }
 
-// The engine rendered as the decode thread drives it, from whole second START_S:
-// every block of up to 1024 frames in order, until the engine gives no more.
+// The engine rendered as the decode thread drives it, from whole second START_S on.
 struct Reference {
   std::vector<uint8_t> pcm;
   std::vector<long> blockFrames;
-  int32_t length = 0;  // 1/65536 s
 };
 
 inline Reference RenderModule(uint32_t kind, const std::vector<uint8_t>& image, int channels = 2, int bits = 16,
-                              int startSeconds = 0, size_t maxBlocks = SIZE_MAX) {
+                              int startSeconds = 0) {
+  EngineSetDefaultIgnoreJump(1);  // the plug-in's Init turns ignore-jump on for the process
+  LoadedModule module(kind, image);
+  EXPECT_NE(nullptr, module.duh);
   Reference ref;
-  // The plug-in's Init turns ignore-jump on for the process; so does the reference.
-  EngineSetDefaultIgnoreJump(1);
-  DUH* module = EngineReadModule(kind, image.data(), static_cast<uint32_t>(image.size()));
-  EXPECT_NE(module, nullptr);
-  if (!module) return ref;
-  ref.length = EngineGetLength(module);
-  DUH_SIGRENDERER* r = EngineStartRenderer(module, channels, startSeconds << 16);
-  ConfigureRenderer(r);
-  const size_t frameBytes = static_cast<size_t>(channels * bits / 8);
-  std::vector<uint8_t> block(1024 * frameBytes);
-  for (size_t i = 0; i < maxBlocks; ++i) {
-    long frames = EngineRender(r, bits, bits == 8 ? 1 : 0, 0.8f, 65536.0f / 44100, 1024, block.data());
-    if (frames <= 0) break;
-    ref.blockFrames.push_back(frames);
-    ref.pcm.insert(ref.pcm.end(), block.begin(), block.begin() + frames * frameBytes);
-  }
-  EngineEndRenderer(r);
-  EngineUnload(module);
+  if (module.duh) ref.pcm = SongRenderer(module.duh, channels, int64_t{startSeconds} << 16).Render(1L << 30, channels, bits, &ref.blockFrames);
   return ref;
 }
 
-inline Reference RenderReference(const MadeSong& song, int channels = 2, int bits = 16, int startSeconds = 0,
-                                 size_t maxBlocks = SIZE_MAX) {
-  return RenderModule(song.moduleKind, song.module, channels, bits, startSeconds, maxBlocks);
+inline Reference RenderReference(const MadeSong& song, int channels = 2, int bits = 16, int startSeconds = 0) {
+  return RenderModule(song.moduleKind, song.module, channels, bits, startSeconds);
 }
 
 }  // namespace zsftest

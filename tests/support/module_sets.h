@@ -1,14 +1,11 @@
-// Modules to pack: every kind our synthesiser can make (built once per test
-// program) and the real modules when they are present, with what a song must give
-// back for each; and rebuilding a song as `zsftool export` does.
+// Modules to pack: every kind our synthesiser can make (built once per test program)
+// and the real modules when they are present, with what a song must give back for
+// each; and rebuilding a song as `zsftool export` does.
 #pragma once
 #include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,10 +20,10 @@
 namespace zsftest {
 
 struct TestModule {
-  std::string name;                // file name, its extension gives the kind
-  std::vector<uint8_t> bytes;      // the module as given to the packer
-  std::vector<uint8_t> expected;   // what the song gives back (IT: plain-PCM rewrite)
-  bool sixteenBitConverted = false;// 16-bit XM/S3M samples: need a pack that records width
+  std::string name;                  // file name, its extension gives the kind
+  std::vector<uint8_t> bytes;        // the module as given to the packer
+  std::vector<uint8_t> expected;     // what the song gives back (IT: plain-PCM rewrite)
+  bool sixteenBitConverted = false;  // 16-bit XM/S3M samples: need a pack that records width
 };
 
 // The module file of SPEC as KIND (empty, and the test failed, when the synthesiser refuses it).
@@ -42,34 +39,23 @@ inline zsfsynth::ModuleSpec WithChannels(zsfsynth::ModuleSpec spec, uint8_t chan
     zsfsynth::PatternSpec wide;
     wide.Resize(p.rows, channels);
     for (uint16_t r = 0; r < p.rows; ++r)
-      for (uint8_t ch = 0; ch < spec.channels && ch < channels; ++ch)
-        wide.At(r, ch, channels) = p.At(r, ch, spec.channels);
+      for (uint8_t ch = 0; ch < spec.channels && ch < channels; ++ch) wide.At(r, ch, channels) = p.At(r, ch, spec.channels);
     p = wide;
   }
   spec.channels = channels;
   return spec;
 }
 
-inline zsfsynth::ModuleSpec ModSpec(zsfsynth::ModVariant variant, uint8_t channels) {
-  zsfsynth::ModuleSpec spec = WithChannels(zsfsynth::BasicSpec(zsfmod::kKindMod, 5, 2), channels);
-  spec.modVariant = variant;
-  return spec;
-}
-
-inline TestModule MakeTestModule(const std::string& name, const zsfsynth::ModuleSpec& spec, uint32_t kind) {
-  TestModule m;
-  m.name = name;
-  zsfsynth::ModuleFile file;
+// NAME holding BYTES; every module must read, decode and (IT) rewrite to plain PCM.
+inline TestModule MakeTestModule(const std::string& name, std::vector<uint8_t> bytes) {
+  TestModule m{name, bytes, bytes};
   std::string error;
-  if (!zsfsynth::WriteModule(spec, kind, &file, &error)) std::abort();
-  m.bytes = file.bytes;
-  m.expected = file.bytes;
-  if (kind == zsfmod::kKindIt && !zsfmod::StoreItSamplesAsPlainPcm(file.bytes, &m.expected, &error)) {
-    std::abort();
-  }
-  for (const zsfsynth::SampleSpec& s : spec.samples) {
-    if (s.bits == 16 && (kind == zsfmod::kKindXm || kind == zsfmod::kKindS3m)) m.sixteenBitConverted = true;
-  }
+  zsfmod::ModuleLayout layout;
+  if ((FileKindFromName(name.c_str()) == zsfmod::kKindIt && !zsfmod::StoreItSamplesAsPlainPcm(bytes, &m.expected, &error)) ||
+      !zsfmod::ReadModuleLayout(m.expected, FileKindFromName(name.c_str()), &layout, &error))
+    ADD_FAILURE() << name << ": " << error;
+  for (const zsfmod::SampleLayout& s : layout.samples)
+    m.sixteenBitConverted |= s.bits == 16 && (layout.kind == zsfmod::kKindXm || layout.kind == zsfmod::kKindS3m);
   return m;
 }
 
@@ -78,61 +64,45 @@ inline TestModule MakeTestModule(const std::string& name, const zsfsynth::Module
 // instrument, S3M unsigned and signed, MOD of 4 and 8 channels, 15-sample MOD.
 inline const std::vector<TestModule>& SynthModules() {
   static const std::vector<TestModule> modules = [] {
-    using zsfsynth::ItStorage;
-    zsfsynth::ModuleSpec it215 = zsfsynth::ItInstrumentSpec();
+    zsfsynth::ModuleSpec it215 = zsfsynth::ItInstrumentSpec(), s3mSigned = zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2);
     for (zsfsynth::SampleSpec& s : it215.samples)
-      if (s.itStorage == ItStorage::kCompressed214) s.itStorage = ItStorage::kCompressed215;
-    zsfsynth::ModuleSpec s3mSigned = zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2);
+      if (s.itStorage == zsfsynth::ItStorage::kCompressed214) s.itStorage = zsfsynth::ItStorage::kCompressed215;
     s3mSigned.s3mSigned = true;
-    std::vector<TestModule> out;
-    out.push_back(MakeTestModule("sample_mode.it", zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 2), zsfmod::kKindIt));
-    out.push_back(MakeTestModule("instruments214.it", zsfsynth::ItInstrumentSpec(), zsfmod::kKindIt));
-    out.push_back(MakeTestModule("instruments215.it", it215, zsfmod::kKindIt));
-    out.push_back(MakeTestModule("basic.xm", zsfsynth::BasicSpec(zsfmod::kKindXm, 4, 2), zsfmod::kKindXm));
-    out.push_back(MakeTestModule("multisample.xm", zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm));
-    out.push_back(MakeTestModule("unsigned.s3m", zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2), zsfmod::kKindS3m));
-    out.push_back(MakeTestModule("signed.s3m", s3mSigned, zsfmod::kKindS3m));
-    out.push_back(MakeTestModule("mk.mod", ModSpec(zsfsynth::ModVariant::kMK, 4), zsfmod::kKindMod));
-    out.push_back(MakeTestModule("8chn.mod", ModSpec(zsfsynth::ModVariant::kChannels, 8), zsfmod::kKindMod));
-    out.push_back(MakeTestModule("fifteen.mod", ModSpec(zsfsynth::ModVariant::kFifteen, 4), zsfmod::kKindMod));
-    return out;
+    auto mod = [](zsfsynth::ModVariant variant, uint8_t channels) {
+      zsfsynth::ModuleSpec spec = WithChannels(zsfsynth::BasicSpec(zsfmod::kKindMod, 5, 2), channels);
+      spec.modVariant = variant;
+      return SynthBytes(spec, zsfmod::kKindMod);
+    };
+    return std::vector<TestModule>{
+        MakeTestModule("sample_mode.it", SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindIt, 4, 2), zsfmod::kKindIt)),
+        MakeTestModule("instruments214.it", SynthBytes(zsfsynth::ItInstrumentSpec(), zsfmod::kKindIt)),
+        MakeTestModule("instruments215.it", SynthBytes(it215, zsfmod::kKindIt)),
+        MakeTestModule("basic.xm", SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindXm, 4, 2), zsfmod::kKindXm)),
+        MakeTestModule("multisample.xm", SynthBytes(zsfsynth::XmMultiSampleSpec(), zsfmod::kKindXm)),
+        MakeTestModule("unsigned.s3m", SynthBytes(zsfsynth::BasicSpec(zsfmod::kKindS3m, 4, 2), zsfmod::kKindS3m)),
+        MakeTestModule("signed.s3m", SynthBytes(s3mSigned, zsfmod::kKindS3m)),
+        MakeTestModule("mk.mod", mod(zsfsynth::ModVariant::kMK, 4)),
+        MakeTestModule("8chn.mod", mod(zsfsynth::ModVariant::kChannels, 8)),
+        MakeTestModule("fifteen.mod", mod(zsfsynth::ModVariant::kFifteen, 4)),
+    };
   }();
   return modules;
 }
 
-// The real modules under ZSF_SHARED_MODULES (empty when the folder is absent).
+// The real modules under ZSF_SHARED_MODULES (none when the folder is absent).
 inline const std::vector<TestModule>& RealModules() {
   static const std::vector<TestModule> modules = [] {
     std::vector<TestModule> out;
     for (const char* kind : {"it", "xm", "s3m", "mod"}) {
-      std::string folder = std::string(ZSF_SHARED_MODULES) + "/" + kind;
-      DIR* dir = opendir(folder.c_str());
-      if (!dir) continue;
+      const std::string folder = std::string(ZSF_SHARED_MODULES) + "/" + kind;
       std::vector<std::string> names;
-      while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() > 4 && name[0] != '.') names.push_back(name);
+      if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* e = readdir(dir))
+          if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(dir);
       }
-      closedir(dir);
       std::sort(names.begin(), names.end());
-      for (const std::string& name : names) {
-        TestModule m;
-        m.name = name;
-        m.bytes = ReadFile(folder + "/" + name);
-        m.expected = m.bytes;
-        std::string error;
-        if (std::string(kind) == "it" && !zsfmod::StoreItSamplesAsPlainPcm(m.bytes, &m.expected, &error)) {
-          continue;
-        }
-        zsfmod::ModuleLayout layout;
-        if (!zsfmod::ReadModuleLayout(m.expected, FileKindFromName(name.c_str()), &layout, &error)) continue;
-        for (const zsfmod::SampleLayout& s : layout.samples) {
-          if (s.bits == 16 && (layout.kind == zsfmod::kKindXm || layout.kind == zsfmod::kKindS3m)) {
-            m.sixteenBitConverted = true;
-          }
-        }
-        out.push_back(std::move(m));
-      }
+      for (const std::string& name : names) out.push_back(MakeTestModule(name, ReadFile(folder + "/" + name)));
     }
     return out;
   }();
@@ -147,26 +117,13 @@ inline std::vector<zsfpack::ModuleInput> Inputs(const std::vector<const TestModu
 
 // What `zsftool export` does: load the song (its pack beside it) and rebuild it.
 // RESULT: 0 when both steps succeeded, 1 when the load failed, 2 when the rebuild did.
-inline std::vector<uint8_t> Export(const std::string& songPath, const std::string& password,
-                                   int* result) {
+inline std::vector<uint8_t> Export(const std::string& songPath, std::string password, int* result) {
   Song song;
-  if (!password.empty()) {
-    std::string text = password;
-    song.SetPasswordKey(HashPassword(&text[0], static_cast<uint32_t>(text.size())));
-  }
-  if (song.LoadFile(songPath.c_str()) != 0) {
-    *result = 1;
-    return {};
-  }
+  if (!password.empty()) song.SetPasswordKey(HashPassword(&password[0], static_cast<uint32_t>(password.size())));
   ModuleImage image{};
-  if (song.BuildModuleImage(&image) != 0) {
-    std::free(image.data);
-    *result = 2;
-    return {};
-  }
+  *result = song.LoadFile(songPath.c_str()) != 0 ? 1 : song.BuildModuleImage(&image) != 0 ? 2 : 0;
   std::vector<uint8_t> out(image.data, image.data + image.size);
   std::free(image.data);
-  *result = 0;
   return out;
 }
 

@@ -1,21 +1,87 @@
-// Songs put together field by field with our own ZSF writer, for tests of the song
-// reader and the module rebuild at any version: each sample is one raw PCM entry of
-// a pack, and a synthesised module can be cut into such a song.
+// Sample packs and songs put together field by field with our own ZSP and ZSF
+// writers and loaded back from memory, for tests of the readers and the rebuild at
+// any version; and synthesised modules cut into such songs.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
+#include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "container/byte_stream.h"
 #include "container/song.h"
 #include "container/zsf_writer.h"
-#include "support/pack_maker.h"
+#include "samples/sample_store.h"
+#include "samples/zsp_writer.h"
 #include "tools/synth/module_synth.h"
 
 namespace zsftest {
+
+struct StoreDeleter {
+  void operator()(SampleStore* s) const { SampleStoreDestroy(s); }
+};
+using StorePtr = std::unique_ptr<SampleStore, StoreDeleter>;
+struct StreamDeleter {
+  void operator()(ByteStream* s) const { StreamClose(s); }
+};
+using StreamPtr = std::unique_ptr<ByteStream, StreamDeleter>;
+
+// Bytes START, START+1, ... (mod 251), so that misplaced bytes show.
+inline std::vector<uint8_t> Ramp(size_t n, uint8_t start = 0) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>((start + i) % 251);
+  return v;
+}
+
+inline std::vector<uint8_t> Bytes(const SampleRecord& r) {
+  return r.data ? std::vector<uint8_t>(r.data, r.data + r.size) : std::vector<uint8_t>();
+}
+
+inline ZspEntry Pcm(std::vector<uint8_t> bytes, uint8_t bits = 16, const std::string& name = "", uint8_t attribute = 0,
+                    uint32_t value = 0) {
+  ZspEntry e;
+  e.kind = ZspEntry::Kind::Pcm;
+  e.pcm = std::move(bytes);
+  e.bits = bits;
+  e.name = name;
+  e.attribute = attribute;
+  e.value = value;
+  return e;
+}
+
+inline ZspEntry Empty() { return ZspEntry{}; }
+
+inline std::vector<uint8_t> MakePack(const std::vector<ZspEntry>& entries, const ZspWriteOptions& options = {}) {
+  std::vector<uint8_t> out;
+  std::string error;
+  EXPECT_TRUE(WriteZsp(entries, options, &out, &error)) << error;
+  return out;
+}
+
+// PACK loaded into a fresh store with PASSWORD_KEY; RESULT receives the load's code.
+inline StorePtr LoadPack(const std::vector<uint8_t>& pack, const std::vector<uint32_t>* wanted = nullptr,
+                         uint32_t passwordKey = 0, uint32_t* result = nullptr) {
+  StorePtr store(SampleStoreCreate());
+  SampleStoreSetKey(store.get(), passwordKey);
+  StreamPtr stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
+  uint32_t rc = SampleStoreLoad(store.get(), stream.get(), wanted ? wanted->data() : nullptr,
+                                wanted ? static_cast<uint16_t>(wanted->size()) : 0);
+  if (result) *result = rc;
+  return store;
+}
+
+// Signed sine PCM of BITS, CHANNELS interleaved (each channel at another pitch).
+inline std::vector<uint8_t> SinePcm(size_t frames, uint8_t bits, uint8_t channels, double amplitude = 0.5) {
+  std::vector<uint8_t> out;
+  for (size_t j = 0; j < frames * channels; ++j) {
+    const double s = amplitude * std::sin(2.0 * M_PI * (440.0 + 220.0 * double(j % channels)) * double(j / channels) / 44100.0);
+    const int v = static_cast<int>(std::lround(s * (bits == 8 ? 127 : 32767)));
+    out.push_back(static_cast<uint8_t>(v));
+    if (bits == 16) out.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  return out;
+}
 
 struct TestSample {
   std::vector<uint8_t> pcm;
@@ -30,27 +96,24 @@ inline std::vector<uint8_t> MakePack(const std::vector<TestSample>& samples) {
 }
 
 // A song of version MAJOR.MINOR whose sample i is pack entry i, copied unchanged.
-inline ZsfSong MakeZsf(uint8_t major, uint8_t minor, const std::string& extension,
-                       const std::vector<uint8_t>& structure, const std::vector<TestSample>& samples,
-                       const std::string& packName = "shared.zsp") {
+inline ZsfSong MakeZsf(uint8_t major, uint8_t minor, const std::string& extension, const std::vector<uint8_t>& structure,
+                       const std::vector<TestSample>& samples, const std::string& packName = "shared.zsp") {
   ZsfSong song;
   song.major = major;
   song.minor = minor;
   song.packName = packName;
   song.moduleExtension = extension;
   song.structure = structure;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const auto index = static_cast<uint32_t>(i);
+  for (uint32_t i = 0; i < samples.size(); ++i) {
     const auto size = static_cast<uint32_t>(samples[i].pcm.size());
     if (major >= 2) {
-      song.sources.push_back(ZsfV2Source{index});
-      song.v2Samples.push_back(ZsfV2Sample{index, size, samples[i].offset});
+      song.sources.push_back(ZsfV2Source{i});
+      song.v2Samples.push_back(ZsfV2Sample{i, size, samples[i].offset});
     } else {
-      ZsfV1Sample s;
-      s.entry = index;
-      s.size = size;
-      s.offset = samples[i].offset;
-      song.samples.push_back(s);
+      song.samples.emplace_back();
+      song.samples.back().entry = i;
+      song.samples.back().size = size;
+      song.samples.back().offset = samples[i].offset;
     }
   }
   return song;
@@ -65,8 +128,7 @@ inline std::vector<uint8_t> SongBytes(const ZsfSong& song) {
 
 // A synthesised module cut into its structure and its samples (with their offsets).
 struct CutModule {
-  std::vector<uint8_t> module;
-  std::vector<uint8_t> structure;
+  std::vector<uint8_t> module, structure;
   std::vector<TestSample> samples;
 };
 
@@ -77,33 +139,27 @@ inline CutModule Cut(const zsfsynth::ModuleSpec& spec, uint32_t kind) {
   EXPECT_TRUE(zsfsynth::WriteModule(spec, kind, &module, &error)) << error;
   out.module = module.bytes;
   std::vector<SampleSpan> spans;
-  for (const zsfsynth::WrittenSample& s : module.samples) {
-    spans.push_back(SampleSpan{s.offset, s.bytes});
-    out.samples.push_back(TestSample{s.pcm, s.bits, 0});
-  }
+  for (const zsfsynth::WrittenSample& s : module.samples) spans.push_back(SampleSpan{s.offset, s.bytes});
   std::vector<uint32_t> offsets;
   EXPECT_TRUE(CutModuleImage(module.bytes, spans, &out.structure, &offsets, &error)) << error;
-  for (size_t i = 0; i < offsets.size() && i < out.samples.size(); ++i) out.samples[i].offset = offsets[i];
+  for (size_t i = 0; i < offsets.size(); ++i) out.samples.push_back(TestSample{module.samples[i].pcm, module.samples[i].bits, offsets[i]});
   return out;
 }
 
 // Loads SONG_BYTES from memory with PACK as the supplied pack stream.
-inline uint32_t LoadFromMemory(Song* song, const std::vector<uint8_t>& songBytes,
-                               const std::vector<uint8_t>& pack, uint32_t* count = nullptr,
-                               uint32_t kind = 4) {
-  ByteStream* packStream = StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1);
-  ByteStream* songStream = StreamOpenMemory(songBytes.data(), static_cast<uint32_t>(songBytes.size()), 1);
-  song->SetPackStream(packStream);
-  uint32_t result = song->LoadStream(songStream, count, kind);
+inline uint32_t LoadFromMemory(Song* song, const std::vector<uint8_t>& songBytes, const std::vector<uint8_t>& pack,
+                               uint32_t* count = nullptr, uint32_t kind = 4) {
+  StreamPtr packStream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1));
+  StreamPtr songStream(StreamOpenMemory(songBytes.data(), static_cast<uint32_t>(songBytes.size()), 1));
+  song->SetPackStream(packStream.get());
+  const uint32_t result = song->LoadStream(songStream.get(), count, kind);
   song->SetPackStream(nullptr);
-  StreamClose(songStream);
-  StreamClose(packStream);
   return result;
 }
 
 inline std::vector<uint8_t> Rebuild(Song* song, uint32_t* result = nullptr) {
   ModuleImage image{};
-  uint32_t r = song->BuildModuleImage(&image);
+  const uint32_t r = song->BuildModuleImage(&image);
   if (result) *result = r;
   std::vector<uint8_t> bytes(image.data, image.data + image.size);
   std::free(image.data);

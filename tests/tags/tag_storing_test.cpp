@@ -1,161 +1,126 @@
-// Storing tags: the body stays byte for byte, the trailer is replaced, and files
-// that cannot be stored safely are refused unchanged.
+// Storing tags: the body stays byte for byte, the trailer is replaced, files that
+// cannot be stored safely are refused unchanged, and a kill at any moment of a
+// rewrite leaves the old or the new file, never a mixture.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <random>
 
 #include "support/files.h"
 #include "support/tagged_file.h"
 #include "ui/tags.h"
 
-using zsftest::ReadFile;
-using zsftest::TempDir;
-using zsftest::WriteFile;
+using namespace zsftest;
 
 namespace {
 
-std::string TextOf(const std::vector<uint8_t>& file, size_t bodySize) {
-  return std::string(file.begin() + static_cast<long>(bodySize), file.end() - 2);
-}
-
-size_t FilesIn(const std::string& dir) {
-  size_t n = 0;
-  for (auto& entry : std::filesystem::directory_iterator(dir)) {
-    (void)entry;
-    ++n;
-  }
-  return n;
+size_t FilesIn(const TempDir& dir) {
+  return std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
 }
 
 }  // namespace
 
-TEST(TagStoring, RewriteKeepsBodyAndGivesSizeBodyPlusTextPlusTwo) {
+TEST(TagStoring, TheBodyStaysAndTheTrailerIsReplaced) {
   TempDir dir;
-  std::string path = dir.file("song.zsf");
-  // Larger than one copy piece, and an old block of a different size.
-  std::vector<uint8_t> body = zsftest::NoiseBody(200000, 7);
-  WriteFile(path, zsftest::WithTags(body, "title=old\nartist=someone with a long name\n"));
-
-  const std::string text = "title=new\n";
-  ASSERT_EQ(WriteTagText(path.c_str(), text.c_str()), 0u);
-  std::vector<uint8_t> after = ReadFile(path);
-  ASSERT_EQ(after.size(), body.size() + text.size() + 2);
-  EXPECT_TRUE(std::equal(body.begin(), body.end(), after.begin()));
-  EXPECT_EQ(after, zsftest::WithTags(body, text));
-  EXPECT_EQ(FilesIn(dir.path()), 1u);  // nothing left beside the song
-
-  // No tags: exactly two zero bytes after the body.
-  ASSERT_EQ(WriteTags(path.c_str(), nullptr, nullptr, 0), 0u);
-  EXPECT_EQ(ReadFile(path), zsftest::WithTags(body, ""));
-}
-
-TEST(TagStoring, RewriteLowersNamesAndAddsLastLineFeed) {
-  TempDir dir;
-  std::string path = dir.file("song.zsf");
-  std::vector<uint8_t> body = zsftest::NoiseBody(64);
-  WriteFile(path, zsftest::WithTags(body, "TITLE=My_Song\nArtist=B"));
+  const std::string path = dir.file("song.zsf");
+  // Larger than one copy piece, and an old block of another size.
+  const std::vector<uint8_t> body = NoiseBody(200000, 7);
+  WriteFile(path, WithTags(body, "title=old\nartist=someone with a long name\n"));
+  ASSERT_EQ(0u, WriteTagText(path.c_str(), "title=new\n"));
+  EXPECT_EQ(WithTags(body, "title=new\n"), ReadFile(path));
+  EXPECT_EQ(1u, FilesIn(dir)) << "nothing left beside the song";
+  ASSERT_EQ(0u, WriteTags(path.c_str(), nullptr, nullptr, 0));
+  EXPECT_EQ(WithTags(body, ""), ReadFile(path)) << "no tags: two zero bytes";
+  // A rewrite lowers names and ends the last line; the caller's names stay.
+  WriteFile(path, WithTags(body, "TITLE=My_Song\nArtist=B"));
   TagList list;
-  ASSERT_EQ(ReadTags(path.c_str(), &list), 0u);
-  ASSERT_EQ(WriteTags(path.c_str(), list.names, list.values, list.count), 0u);
-  EXPECT_STREQ(list.names[0], "TITLE");  // the caller's names stay as they were
+  ASSERT_EQ(0u, ReadTags(path.c_str(), &list));
+  ASSERT_EQ(0u, WriteTags(path.c_str(), list.names, list.values, list.count));
+  EXPECT_STREQ("TITLE", list.names[0]);
   FreeTagList(&list);
-  EXPECT_EQ(TextOf(ReadFile(path), body.size()), "title=My Song\nartist=B\n");
+  EXPECT_EQ(WithTags(body, "title=My Song\nartist=B\n"), ReadFile(path));
+  // SetTags replaces a tag in place or appends it, its name lowered.
+  const char* names[] = {"length", "ARTIST", "Game"};
+  const char* values[] = {"215", "b", "g"};
+  WriteFile(path, WithTags(body, "TITLE=t\nLENGTH=12\nartist=a\n"));
+  ASSERT_EQ(0u, SetTags(path.c_str(), names, values, 1));
+  EXPECT_EQ(WithTags(body, "title=t\nlength=215\nartist=a\n"), ReadFile(path));
+  WriteFile(path, WithTags(body, "title=t\nartist=a"));
+  ASSERT_EQ(0u, SetTags(path.c_str(), names, values, 1));
+  EXPECT_EQ(WithTags(body, "title=t\nartist=a\nlength=215\n"), ReadFile(path));
+  ASSERT_EQ(0u, SetTags(path.c_str(), names + 1, values + 1, 2));
+  EXPECT_EQ(WithTags(body, "title=t\nartist=b\nlength=215\ngame=g\n"), ReadFile(path));
 }
 
-TEST(TagStoring, SetTagsReplacesInPlaceOrAppends) {
+TEST(TagStoring, WhatCannotBeStoredSafelyIsRefusedUnchanged) {
   TempDir dir;
-  std::string path = dir.file("song.zsf");
-  std::vector<uint8_t> body = zsftest::NoiseBody(500);
-  const char* names[] = {"length"};
-  const char* values[] = {"215"};
-
-  WriteFile(path, zsftest::WithTags(body, "TITLE=t\nLENGTH=12\nartist=a\n"));
-  ASSERT_EQ(SetTags(path.c_str(), names, values, 1), 0u);
-  EXPECT_EQ(TextOf(ReadFile(path), body.size()), "title=t\nlength=215\nartist=a\n");
-
-  WriteFile(path, zsftest::WithTags(body, "title=t\nartist=a"));
-  ASSERT_EQ(SetTags(path.c_str(), names, values, 1), 0u);
-  EXPECT_EQ(TextOf(ReadFile(path), body.size()), "title=t\nartist=a\nlength=215\n");
-
-  // Several pairs: an existing one in place, a new one with its name lowered.
-  const char* more[] = {"ARTIST", "Game"};
-  const char* moreValues[] = {"b", "g"};
-  ASSERT_EQ(SetTags(path.c_str(), more, moreValues, 2), 0u);
-  EXPECT_EQ(TextOf(ReadFile(path), body.size()), "title=t\nartist=b\nlength=215\ngame=g\n");
-  EXPECT_EQ(ReadFile(path).size(), body.size() + std::string("title=t\nartist=b\nlength=215\ngame=g\n").size() + 2);
-}
-
-TEST(TagStoring, TextOverLimitIsRefusedAndFileUnchanged) {
-  TempDir dir;
-  std::string path = dir.file("song.zsf");
-  std::vector<uint8_t> original = zsftest::WithTags(zsftest::NoiseBody(300), "title=x\n");
+  const std::string path = dir.file("song.zsf");
+  const std::vector<uint8_t> original = WithTags(NoiseBody(300), "title=x\n");
   WriteFile(path, original);
-
-  std::string tooLong = "note=" + std::string(65531, 'n');  // 65,536 bytes
-  ASSERT_EQ(tooLong.size(), 65536u);
-  EXPECT_EQ(WriteTagText(path.c_str(), tooLong.c_str()), 1u);
-  EXPECT_EQ(ReadFile(path), original);
-
-  std::string value(65600, 'v');
+  const std::string tooLong = "note=" + std::string(65531, 'n');  // 65,536 bytes
+  EXPECT_EQ(1u, WriteTagText(path.c_str(), tooLong.c_str()));
+  const std::string value(65600, 'v');
   const char* names[] = {"note"};
   const char* values[] = {value.c_str()};
-  EXPECT_EQ(SetTags(path.c_str(), names, values, 1), 1u);
-  EXPECT_EQ(ReadFile(path), original);
-  EXPECT_EQ(FilesIn(dir.path()), 1u);
-
-  std::string longest = tooLong.substr(1);  // exactly 65,535 bytes fits
-  ASSERT_EQ(WriteTagText(path.c_str(), longest.c_str()), 0u);
-  std::vector<uint8_t> after = ReadFile(path);
-  EXPECT_EQ(after.size(), 300u + 65535u + 2u);
-  EXPECT_EQ(after[after.size() - 2], 0xFF);
-  EXPECT_EQ(after[after.size() - 1], 0xFF);
-  uint16_t length = 0;
-  char* text = ReadTagText(path.c_str(), &length);
-  EXPECT_EQ(length, 65535);
-  free(text);
-}
-
-TEST(TagStoring, FileWithoutValidTrailerIsNotRewritten) {
-  TempDir dir;
-  std::string path = dir.file("song.zsf");
-  const char* names[] = {"length"};
-  const char* values[] = {"1"};
-  for (const std::vector<uint8_t>& bytes :
-       {std::vector<uint8_t>{}, std::vector<uint8_t>{0x01}, std::vector<uint8_t>{'a', 'b', 0x10, 0x00}}) {
+  EXPECT_EQ(1u, SetTags(path.c_str(), names, values, 1));
+  EXPECT_EQ(original, ReadFile(path));
+  EXPECT_EQ(1u, FilesIn(dir));
+  ASSERT_EQ(0u, WriteTagText(path.c_str(), tooLong.substr(1).c_str())) << "exactly 65,535 bytes fit";
+  EXPECT_EQ(WithTags(NoiseBody(300), tooLong.substr(1)), ReadFile(path));
+  // No valid trailer, or a missing song (which is not created).
+  const char* one[] = {"1"};
+  for (const std::vector<uint8_t>& bytes : {std::vector<uint8_t>{}, {0x01}, {'a', 'b', 0x10, 0x00}}) {
     WriteFile(path, bytes);
-    EXPECT_EQ(WriteTagText(path.c_str(), "title=x\n"), 1u);
-    EXPECT_EQ(SetTags(path.c_str(), names, values, 1), 1u);
-    EXPECT_EQ(WriteTags(path.c_str(), names, values, 1), 1u);
-    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_EQ(1u, WriteTagText(path.c_str(), "title=x\n"));
+    EXPECT_EQ(1u, SetTags(path.c_str(), names, one, 1));
+    EXPECT_EQ(1u, WriteTags(path.c_str(), names, one, 1));
+    EXPECT_EQ(bytes, ReadFile(path));
   }
-  EXPECT_EQ(FilesIn(dir.path()), 1u);
-  // A missing song is not created.
-  EXPECT_EQ(SetTags(dir.file("missing.zsf").c_str(), names, values, 1), 1u);
-  EXPECT_EQ(FilesIn(dir.path()), 1u);
+  EXPECT_EQ(1u, SetTags(dir.file("missing.zsf").c_str(), names, one, 1));
+  EXPECT_EQ(1u, FilesIn(dir));
+  // Permissions and symbolic links are kept.
+  for (mode_t mode : {0640, 0604, 0755, 0600}) {
+    WriteFile(path, WithTags(NoiseBody(100), ""));
+    ASSERT_EQ(0, chmod(path.c_str(), mode));
+    ASSERT_EQ(0u, WriteTagText(path.c_str(), "title=p\n"));
+    struct stat info;
+    ASSERT_EQ(0, stat(path.c_str(), &info));
+    EXPECT_EQ(mode, info.st_mode & 07777);
+  }
+  ASSERT_EQ(0, symlink(path.c_str(), dir.file("link.zsf").c_str()));
+  ASSERT_EQ(0u, WriteTagText(dir.file("link.zsf").c_str(), "title=via link\n"));
+  struct stat info;
+  ASSERT_EQ(0, lstat(dir.file("link.zsf").c_str(), &info));
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(WithTags(NoiseBody(100), "title=via link\n"), ReadFile(path));
 }
 
-TEST(TagStoring, PermissionsAndSymbolicLinksAreKept) {
+TEST(TagStoring, AKilledRewriteLeavesTheOldOrTheNewFile) {
   TempDir dir;
-  std::string path = dir.file("song.zsf");
-  std::vector<uint8_t> body = zsftest::NoiseBody(100);
-  for (mode_t mode : {0640, 0604, 0755, 0600}) {
-    WriteFile(path, zsftest::WithTags(body, ""));
-    ASSERT_EQ(chmod(path.c_str(), mode), 0);
-    ASSERT_EQ(WriteTagText(path.c_str(), "title=p\n"), 0u);
-    struct stat info;
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, mode);
+  const std::string path = dir.file("song.zsf");
+  // Big enough that a rewrite takes a while, so kills land inside it.
+  const std::vector<uint8_t> body = NoiseBody(2 * 1024 * 1024, 3);
+  const std::string textA = "title=A\nlength=12\n", textB = "title=B with a longer value\nartist=x\nlength=345\n";
+  WriteFile(path, WithTags(body, textA));
+  std::mt19937 random(20261206);
+  for (int round = 0; round < 30; ++round) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) {
+        WriteTagText(path.c_str(), textA.c_str());
+        WriteTagText(path.c_str(), textB.c_str());
+      }
+    }
+    usleep(static_cast<useconds_t>(random() % 30000));
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    const std::vector<uint8_t> now = ReadFile(path);
+    ASSERT_TRUE(now == WithTags(body, textA) || now == WithTags(body, textB)) << "round " << round << ": " << now.size();
   }
-
-  std::string link = dir.file("link.zsf");
-  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
-  ASSERT_EQ(WriteTagText(link.c_str(), "title=via link\n"), 0u);
-  struct stat info;
-  ASSERT_EQ(lstat(link.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(ReadFile(path), zsftest::WithTags(body, "title=via link\n"));
 }

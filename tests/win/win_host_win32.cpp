@@ -1,9 +1,20 @@
 // win_host: a console stand-in for the media player on Windows. It loads the plug-in
 // with LoadLibraryA, takes its record from the one export and fills the player's side
-// as the player does: a hidden main window of its own that receives the end-of-song
-// message, the library handle, visualisation and effect hooks that take what they are
-// given and change nothing, and an output that records the PCM into a WAV file.
-// Then it runs one command, with a second thread working any dialog that opens.
+// as the Linux test host does (the recording output and hooks of HostRecord), with a
+// hidden main window of its own that receives the end-of-song message. Then it runs
+// one command between Init and Quit, with a second thread working any dialog that
+// opens (the steps after "--", see dialog_driver.h):
+//   play NAME OUT.wav   NAME to its end, the audio into OUT.wav as zsfplay writes it;
+//                       --seek MS starts at MS (the output held until the seek is done)
+//   info NAME...        title<TAB>length_ms of each NAME (GetFileInfo)
+//   stop NAME           Stop while rendering and while draining: it returns, the output
+//                       is closed, no end-of-song message; then NAME plays to its end
+//   settings            the stored settings after Init
+//   config | about      the configuration dialog or the About box
+//   infobox FILE        the file information dialog
+//   templates           the dialog templates read back through the window API
+// --play-first NAME plays NAME to its end before the command; --timeout S gives up
+// after S seconds (exit code 4, default 120).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,55 +24,36 @@
 #include <windows.h>
 
 #include "dialog_driver.h"
-#include "host_output.h"
-#include "plugin/host_api.h"
+#include "host/wav_header.h"
+#include "support/host_record.h"
+#include "ui/dialogs/dialog_templates.h"
 
 namespace {
 
-using namespace winhost;
+using winhost::DialogDriver;
+using zsftest::HostRecord;
 
 constexpr const char* kUsage =
-    "usage: win_host COMMAND DLL [ARGUMENTS] [OPTIONS] [-- STEP...]\n"
-    "commands:\n"
-    "  play NAME OUT.wav   play NAME to its end, the audio into OUT.wav\n"
-    "  info NAME...        print title<TAB>length_ms of each NAME (GetFileInfo)\n"
-    "  stop NAME           Stop while rendering and while draining: it returns, the\n"
-    "                      output is closed, no end-of-song message; then NAME plays to its end\n"
-    "  settings            print the stored settings after Init\n"
-    "  config | about      open the configuration or the About box\n"
-    "  infobox FILE        open the file information\n"
-    "options:\n"
-    "  --seek MS           play: start at MS (the output is held until the seek is done)\n"
-    "  --play-first NAME   play NAME to its end (audio not kept) before the command\n"
-    "  --shots DIR         where shot: steps save their pictures (default .)\n"
-    "  --timeout S         give up after S seconds, exit code 4 (default 120)\n"
-    "steps (see dialog_driver.h): wait:CAPTION gone text:ID=VALUE click:ID yes no ok\n"
-    "  select:ID=N get:ID dump shot:NAME\n"
+    "usage: win_host COMMAND DLL [ARGUMENTS] [--seek MS] [--play-first NAME] [--timeout S] [-- STEP...]\n"
+    "commands: play NAME OUT.wav | info NAME... | stop NAME | settings | config | about | infobox FILE |\n"
+    "  templates (see tests/win/win_host_win32.cpp); steps: see tests/win/dialog_driver.h\n"
     "exit codes: 0 done, 1 usage or loading, 2 a check failed, 3 a step failed, 4 time limit\n";
 
-constexpr int kExitUsage = 1;
-constexpr int kExitCheck = 2;
-constexpr int kExitTimeLimit = 4;
-
-constexpr size_t kTitleBytes = 512;  // the player's title buffer for GetFileInfo
-constexpr int kUnknownLength = -1000;
-constexpr int kHoldAfterBytes = 64 * 1024;
+constexpr int kExitUsage = 1, kExitCheck = 2, kExitTimeLimit = 4;
+constexpr int kRoom = 1 << 20;      // CanWrite's answer when the output is not held
 constexpr DWORD kPumpSliceMs = 20;
 constexpr const char* kSettingsKey = "Software\\Quorvath Entertainment\\ZSFPlay";
 
 struct Options {
-  std::string command;
-  std::string dll;
-  std::vector<std::string> args;
-  std::vector<std::string> steps;
-  int seekMs = -1;
-  std::string playFirst;
-  std::string shots = ".";
-  int timeoutS = 120;
+  std::string command, dll, playFirst;
+  std::vector<std::string> args, steps;
+  int seekMs = -1, timeoutS = 120;
 };
 
-volatile LONG gEnds = 0;
-volatile LONG gOtherMessages = 0;
+HostRecord gRecord;
+HMODULE gLibrary = nullptr;
+In_Module* gRec = nullptr;
+DWORD gLimitMs = 0;
 
 void Say(const std::string& what) {
   std::fflush(stdout);
@@ -74,11 +66,9 @@ void Print(const std::string& line) {
   std::fflush(stdout);
 }
 
-int Ends() { return int(InterlockedCompareExchange(&gEnds, 0, 0)); }
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kWmWaMpegEof) {
-    InterlockedIncrement(&gEnds);
+    HostRecord::CountEnd();
     return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
@@ -86,117 +76,33 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 
 // Wine makes the desktop in a process of its own when the first window needs it; under
 // emulation that process sometimes dies on the way, and the next try starts another.
-constexpr int kWindowTries = 5;
-constexpr DWORD kWindowRetryMs = 1000;
-
 HWND CreateMainWindow() {
   WNDCLASSA cls{};
   cls.lpfnWndProc = MainWindowProc;
   cls.hInstance = GetModuleHandleA(nullptr);
   cls.lpszClassName = "ZsfWinHostMain";
-  if (!RegisterClassA(&cls)) {
-    Say("cannot register the main window's class (error " + std::to_string(GetLastError()) + ")");
-    return nullptr;
-  }
-  for (int attempt = 1;; ++attempt) {
+  RegisterClassA(&cls);
+  for (int attempt = 1; attempt <= 5; ++attempt, Sleep(1000)) {
     // Never shown: the player's main window only owns dialogs and takes messages.
-    HWND window = CreateWindowExA(0, cls.lpszClassName, "win_host", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr,
-                                  cls.hInstance, nullptr);
-    DWORD error = GetLastError();
-    if (window) {
-      if (attempt > 1) Say("the main window needed " + std::to_string(attempt) + " tries");
+    if (HWND window = CreateWindowExA(0, cls.lpszClassName, "win_host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 400, 300, nullptr, nullptr, cls.hInstance, nullptr))
       return window;
-    }
-    if (attempt == kWindowTries) {
-      Say("cannot create the main window (error " + std::to_string(error) + ", " +
-          std::to_string(kWindowTries) + " tries)");
-      return nullptr;
-    }
-    Sleep(kWindowRetryMs);
   }
+  Say("cannot create the main window (error " + std::to_string(GetLastError()) + ")");
+  return nullptr;
 }
 
-// Dispatches the main thread's messages (the end-of-song message arrives there)
-// until DONE holds or TIMEOUT_MS passed; returns whether DONE held.
+// Dispatches the main thread's messages (the end-of-song message arrives there) until
+// DONE holds or the time limit passed; returns whether DONE held.
 template <typename Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (true) {
+bool PumpUntil(Done done) {
+  for (DWORD start = GetTickCount();;) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     if (done()) return true;
-    DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeoutMs) return done();
-    DWORD slice = timeoutMs - elapsed < kPumpSliceMs ? timeoutMs - elapsed : kPumpSliceMs;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    if (GetTickCount() - start >= gLimitMs) return done();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPumpSliceMs, QS_ALLINPUT);
   }
-}
-
-void DrainMessages() {
-  PumpUntil([] { return true; }, 0);
-}
-
-// The player's hooks: visualisation takes what it gets, effects change nothing.
-void SAVSAInit(int, int) {}
-void SAVSADeInit() {}
-void SAAddPCMData(void*, int, int, int) {}
-int SAGetMode() { return 0; }
-int SAAdd(void*, int, int) { return 0; }
-void VSAAddPCMData(void*, int, int, int) {}
-int VSAGetMode(int* spec, int* wave) {
-  if (spec) *spec = 0;
-  if (wave) *wave = 0;
-  return 0;
-}
-int VSAAdd(void*, int) { return 0; }
-void VSASetInfo(int, int) {}
-int DspIsActive() { return 0; }
-int DspDoSamples(short*, int frames, int, int, int) { return frames; }
-void SetInfo(int, int, int, int) {}
-
-struct Plugin {
-  HMODULE library = nullptr;
-  In_Module* rec = nullptr;
-};
-
-bool LoadPlugin(const std::string& path, HWND window, Plugin* plugin, std::string* why) {
-  plugin->library = LoadLibraryA(path.c_str());
-  if (!plugin->library) {
-    *why = path + ": cannot load (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  auto get = reinterpret_cast<GetInModuleFn>(
-      reinterpret_cast<void*>(GetProcAddress(plugin->library, kInModuleExport)));
-  if (!get) {
-    *why = path + ": no export " + kInModuleExport;
-    return false;
-  }
-  In_Module* rec = get();
-  if (!rec) {
-    *why = path + ": the export returned no record";
-    return false;
-  }
-  rec->hMainWindow = window;
-  rec->hDllInstance = plugin->library;
-  rec->SAVSAInit = SAVSAInit;
-  rec->SAVSADeInit = SAVSADeInit;
-  rec->SAAddPCMData = SAAddPCMData;
-  rec->SAGetMode = SAGetMode;
-  rec->SAAdd = SAAdd;
-  rec->VSAAddPCMData = VSAAddPCMData;
-  rec->VSAGetMode = VSAGetMode;
-  rec->VSAAdd = VSAAdd;
-  rec->VSASetInfo = VSASetInfo;
-  rec->dsp_isactive = DspIsActive;
-  rec->dsp_dosamples = DspDoSamples;
-  rec->SetInfo = SetInfo;
-  rec->outMod = OutputRecord(window);
-  plugin->rec = rec;
-  return true;
 }
 
 // Ends the process if the command is still running after its time limit: a hang in
@@ -205,110 +111,114 @@ bool LoadPlugin(const std::string& path, HWND window, Plugin* plugin, std::strin
 // crashes of an emulated Wine's process teardown).
 class Watchdog {
  public:
-  bool Start(DWORD limitMs) {
-    limitMs_ = limitMs;
-    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!stop_) return false;
+  explicit Watchdog(DWORD limitMs) : limitMs_(limitMs), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    return thread_ != nullptr;
   }
-  ~Watchdog() { Stop(); }
-  void Stop() {
-    if (thread_) {
-      SetEvent(stop_);
-      WaitForSingleObject(thread_, INFINITE);
-      CloseHandle(thread_);
-      thread_ = nullptr;
-    }
-    if (stop_) {
-      CloseHandle(stop_);
-      stop_ = nullptr;
-    }
+  ~Watchdog() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
   }
 
  private:
   static DWORD WINAPI Run(void* param) {
     auto* self = static_cast<Watchdog*>(param);
     if (WaitForSingleObject(self->stop_, self->limitMs_) == WAIT_OBJECT_0) return 0;
-    Say("gave up after " + std::to_string(self->limitMs_ / 1000) +
-        " s: the command did not finish");
-    std::fflush(stdout);
+    Say("gave up after " + std::to_string(self->limitMs_ / 1000) + " s: the command did not finish");
     TerminateProcess(GetCurrentProcess(), kExitTimeLimit);
     return 0;
   }
-
-  DWORD limitMs_ = 0;
-  HANDLE stop_ = nullptr;
-  HANDLE thread_ = nullptr;
+  DWORD limitMs_;
+  HANDLE stop_, thread_;
 };
 
-std::string Describe(const OutputCounts& c) {
-  return std::to_string(c.dataBytes) + " bytes at " + std::to_string(c.rate) + " Hz, " +
-         std::to_string(c.channels) + " channels, " + std::to_string(c.bits) + " bits";
+// The audio since the last Open as the WAV file zsfplay writes.
+bool WriteWav(const std::string& path, std::string* why) {
+  const std::vector<zsftest::OpenCall> opens = gRecord.Opens();
+  std::vector<uint8_t> data = gRecord.WrittenSinceOpen();
+  uint8_t header[wav::kHeaderBytes];
+  BuildWavHeader(PcmFormat{opens.back().sampleRate, opens.back().channels, opens.back().bits},
+                 static_cast<uint32_t>(data.size()), header);
+  if (data.size() % 2) data.push_back(0);  // RIFF chunks are word-aligned
+  FILE* out = std::fopen(path.c_str(), "wb");
+  bool written = out && std::fwrite(header, 1, sizeof header, out) == sizeof header &&
+                 std::fwrite(data.data(), 1, data.size(), out) == data.size();
+  if (out && std::fclose(out) != 0) written = false;
+  if (!written) *why = path + ": cannot write the WAV file";
+  return written;
 }
 
-// Plays NAME to its end into WAV (empty: counted only); optionally from SEEK_MS on.
-// Returns 0 or the exit code of the failure, which it has reported.
-int PlayToEnd(const Plugin& plugin, const std::string& name, const std::string& wav, int seekMs,
-              DWORD limitMs) {
-  In_Module* rec = plugin.rec;
-  SetOutputPath(wav);
+// Plays NAME to its end into WAV (empty: not kept); optionally from SEEK_MS on.
+int PlayToEnd(const std::string& name, const std::string& wav, int seekMs) {
+  const int ends = gRecord.EndMessages(), opens = int(gRecord.Opens().size()), closes = gRecord.CloseCount();
+  const size_t flushes = gRecord.Flushes().size();
   // Held output renders nothing before the seek target, as zsfplay --seek does.
-  SetOutputHold(seekMs >= 0);
-  int endsBefore = Ends();
-  OutputCounts before = OutputState();
-  if (rec->Play(name.c_str()) != 0) {
-    SetOutputHold(false);
-    rec->Stop();
-    Say(name + ": Play failed" + (OutputError().empty() ? "" : ": " + OutputError()));
+  gRecord.SetFreeBytes(seekMs >= 0 ? 0 : kRoom);
+  if (gRec->Play(name.c_str()) != 0) {
+    gRec->Stop();
+    Say(name + ": Play failed");
     return kExitCheck;
   }
   if (seekMs >= 0) {
-    // Asked for as soon as Play returns, as players resuming a song do; performed
-    // when a flush names the target.
-    rec->SetOutputTime(seekMs);
-    bool started = PumpUntil([&] {
-      OutputCounts now = OutputState();
-      return now.flushes > before.flushes && now.lastFlushMs == seekMs;
-    }, limitMs);
-    SetOutputHold(false);
-    if (!started) {
-      rec->Stop();
+    // Asked for as soon as Play returns, as players resuming a song do.
+    gRec->SetOutputTime(seekMs);
+    const bool sought = PumpUntil([&] {
+      std::vector<int> f = gRecord.Flushes();
+      return f.size() > flushes && f.back() == seekMs;
+    });
+    gRecord.SetFreeBytes(kRoom);
+    if (!sought) {
+      gRec->Stop();
       Say(name + ": the seek to " + std::to_string(seekMs) + " ms was never performed");
       return kExitCheck;
     }
   }
-  bool ended = PumpUntil([&] { return Ends() > endsBefore; }, limitMs);
-  rec->Stop();
-  DrainMessages();
-  OutputCounts after = OutputState();
-  int ends = Ends() - endsBefore;
-  Print("played " + name + ": " + Describe(after) + ", end messages " + std::to_string(ends) +
-        ", output opened " + std::to_string(after.opens - before.opens) + " and closed " +
-        std::to_string(after.closes - before.closes));
-  if (!ended) {
-    Say(name + ": the song did not end (no end-of-song message)");
-    return kExitCheck;
-  }
-  if (!OutputError().empty()) {
-    Say(OutputError());
-    return kExitCheck;
-  }
-  // A collection address may start the collection's first tune before the wanted
-  // one; every output opened must have been closed.
-  int opens = after.opens - before.opens;
-  if (ends != 1 || opens < 1 || after.closes - before.closes != opens) {
-    Say(name + ": expected one end message and a Close for every Open");
-    return kExitCheck;
-  }
+  const bool ended = PumpUntil([&] { return gRecord.EndMessages() > ends; });
+  gRec->Stop();
+  PumpUntil([] { return true; });
+  const zsftest::OpenCall o = gRecord.Opens().back();
+  const int newOpens = int(gRecord.Opens().size()) - opens, newEnds = gRecord.EndMessages() - ends;
+  Print("played " + name + ": " + std::to_string(gRecord.WrittenSinceOpen().size()) + " bytes at " +
+        std::to_string(o.sampleRate) + " Hz, " + std::to_string(o.channels) + " channels, " + std::to_string(o.bits) +
+        " bits, end messages " + std::to_string(newEnds) + ", output opened " + std::to_string(newOpens) +
+        " and closed " + std::to_string(gRecord.CloseCount() - closes));
+  std::string why;
+  if (!ended) why = name + ": the song did not end (no end-of-song message)";
+  // A collection address may start the collection's first tune before the wanted one.
+  else if (newEnds != 1 || newOpens < 1 || gRecord.CloseCount() - closes != newOpens)
+    why = name + ": expected one end message and a Close for every Open";
+  if (why.empty() && !wav.empty()) WriteWav(wav, &why);
+  if (!why.empty()) Say(why);
+  return why.empty() ? 0 : kExitCheck;
+}
+
+// Stops NAME where the output puts the decode thread, and checks what a player relies
+// on: Stop returns, the output was closed once, no end message came.
+int StopAt(const std::string& name, const std::string& where, bool rendering) {
+  const int ends = gRecord.EndMessages(), closes = gRecord.CloseCount();
+  const int polls = rendering ? gRecord.CanWriteCalls() : gRecord.IsPlayingCalls();
+  gRecord.SetFreeBytes(rendering ? 0 : kRoom);  // no room: the thread waits with a block rendered
+  gRecord.SetPlayingPolls(rendering ? 0 : -1);  // everything rendered, never finishing to play
+  if (gRec->Play(name.c_str()) != 0) return Say(name + ": Play failed"), kExitCheck;
+  const bool there = PumpUntil([&] { return (rendering ? gRecord.CanWriteCalls() : gRecord.IsPlayingCalls()) > polls + 1; });
+  gRec->Stop();
+  PumpUntil([] { return true; });
+  gRecord.SetFreeBytes(kRoom);
+  gRecord.SetPlayingPolls(0);
+  Print("stop while " + where + ": returned, output closed " + std::to_string(gRecord.CloseCount() - closes) +
+        ", end messages " + std::to_string(gRecord.EndMessages() - ends));
+  if (!there) return Say("the decode thread never got to " + where), kExitCheck;
+  if (gRecord.CloseCount() - closes != 1 || gRecord.EndMessages() != ends)
+    return Say("stop while " + where + ": expected one Close and no end message"), kExitCheck;
   return 0;
 }
 
-int Info(const Plugin& plugin, const std::vector<std::string>& names) {
+int Info(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    std::vector<char> title(kTitleBytes, '\0');
-    int length = kUnknownLength;
-    plugin.rec->GetFileInfo(name.c_str(), title.data(), &length);
+    std::vector<char> title(512, '\0');  // the player's title buffer
+    int length = -1000;
+    gRec->GetFileInfo(name.c_str(), title.data(), &length);
     title.back() = '\0';
     std::printf("%s\t%d\n", title.data(), length);
   }
@@ -316,194 +226,173 @@ int Info(const Plugin& plugin, const std::vector<std::string>& names) {
   return 0;
 }
 
-// Stops the song at the point the output puts the decode thread, and checks what a
-// player relies on: Stop returns, the output was closed once, no end message came.
-int StopAt(const Plugin& plugin, const std::string& name, const std::string& where,
-           bool (*reached)(const OutputCounts& before, const OutputCounts& now), DWORD limitMs) {
-  int endsBefore = Ends();
-  OutputCounts before = OutputState();
-  if (plugin.rec->Play(name.c_str()) != 0) {
-    Say(name + ": Play failed");
-    return kExitCheck;
-  }
-  bool there = PumpUntil([&] { return reached(before, OutputState()); }, limitMs);
-  plugin.rec->Stop();
-  DrainMessages();
-  OutputCounts after = OutputState();
-  int closes = after.closes - before.closes;
-  int ends = Ends() - endsBefore;
-  Print("stop while " + where + ": returned, output closed " + std::to_string(closes) +
-        ", end messages " + std::to_string(ends));
-  if (!there) {
-    Say("the decode thread never got to " + where);
-    return kExitCheck;
-  }
-  if (closes != 1 || ends != 0) {
-    Say("stop while " + where + ": expected one Close and no end message");
-    return kExitCheck;
-  }
-  return 0;
-}
-
-int StopChecks(const Plugin& plugin, const std::string& name, DWORD limitMs) {
-  SetOutputPath("");
-  // The output fills up after a few blocks; the decode thread then waits for room.
-  HoldOutputAfter(kHoldAfterBytes);
-  int status = StopAt(plugin, name, "rendering", [](const OutputCounts& b, const OutputCounts& n) {
-    return n.held && n.canWriteCalls > b.canWriteCalls;
-  }, limitMs);
-  HoldOutputAfter(-1);
-  if (status != 0) return status;
-  // Everything rendered, but the device never finishes playing it.
-  SetOutputPlayingForever(true);
-  status = StopAt(plugin, name, "draining", [](const OutputCounts& b, const OutputCounts& n) {
-    return n.isPlayingCalls > b.isPlayingCalls;
-  }, limitMs);
-  SetOutputPlayingForever(false);
-  if (status != 0) return status;
-  // Nothing of the stopped songs is left behind to disturb the next one.
-  return PlayToEnd(plugin, name, "", -1, limitMs);
-}
-
 int PrintSettings() {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    Say(std::string("no key HKLM\\") + kSettingsKey);
-    return kExitCheck;
-  }
-  const char* names[] = {"", "DisableSEcho", "LoBit", "Mono", "LoadLen", "TitleOutput"};
-  for (const char* name : names) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return Say(std::string("no key HKLM\\") + kSettingsKey), kExitCheck;
+  for (const char* name : {"", "DisableSEcho", "LoBit", "Mono", "LoadLen", "TitleOutput"}) {
     char data[512] = "";
-    DWORD type = 0;
-    DWORD size = sizeof data - 1;
-    LONG got = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    std::string label = *name ? name : "@";
-    if (got != ERROR_SUCCESS) {
+    DWORD type = 0, size = sizeof data - 1;
+    const std::string label = *name ? name : "@";
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
       Print(label + " missing");
     } else if (type == REG_DWORD && size == 4) {
       DWORD value;
       std::memcpy(&value, data, 4);
       Print(label + "=dword:" + std::to_string(value));
-    } else if (type == REG_SZ) {
-      data[size] = '\0';
-      Print(label + "=sz:" + data + " (" + std::to_string(size) + " bytes)");
     } else {
-      Print(label + " has type " + std::to_string(type) + ", " + std::to_string(size) + " bytes");
+      data[size] = '\0';
+      Print(label + (type == REG_SZ ? "=sz:" : "=type " + std::to_string(type) + ":") + data + " (" + std::to_string(size) + " bytes)");
     }
   }
   RegCloseKey(key);
   return 0;
 }
 
-bool ParseOptions(int argc, char** argv, Options* o, std::string* why) {
-  if (argc < 3) {
-    *why = "a COMMAND and the DLL are needed";
-    return false;
+INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// Every dialog template the DLL holds, created from its resources and read back
+// through the window API, against the data the resource script was generated from:
+// caption, font, size, and each control's id, class, text, style and place.
+int Templates(HWND owner) {
+  std::vector<std::string> wrong;
+  for (const DialogTemplate* t : {&kInfoTemplate, &kConfigTemplate, &kPromptTemplate}) {
+    const std::string in = "template " + std::to_string(t->id);
+    HWND dialog = CreateDialogParamA(gLibrary, MAKEINTRESOURCEA(t->id), owner, QuietDialog, 0);
+    if (!dialog) {
+      wrong.push_back(in + ": cannot be created");
+      continue;
+    }
+    auto check = [&](bool good, const std::string& what) {
+      if (!good) wrong.push_back(in + ": " + what);
+    };
+    char text[512];
+    GetWindowTextA(dialog, text, sizeof text);
+    check(t->caption == std::string(text), std::string("caption ") + text);
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+    check(std::string(font.lfFaceName) == t->font, std::string("font ") + font.lfFaceName);
+    RECT want{0, 0, t->width, t->height}, got;
+    MapDialogRect(dialog, &want);
+    GetClientRect(dialog, &got);
+    check(got.right == want.right && got.bottom == want.bottom, "client size");
+    size_t i = 0;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT), ++i) {
+      if (i >= t->controlCount) break;
+      const ControlTemplate& ct = t->controls[i];
+      const std::string which = "control " + std::to_string(i) + " (" + std::to_string(ct.id) + ") ";
+      char cls[64] = "";
+      GetClassNameA(c, cls, sizeof cls);
+      GetWindowTextA(c, text, sizeof text);
+      static const char* const kClasses[] = {"Static", "Edit", "Button", "ListBox"};
+      // Edit borders may become a sunken edge, and a list without lines hides its scroll bar.
+      const LONG kMayChange = WS_BORDER | WS_VSCROLL;
+      const LONG style = GetWindowLongA(c, GWL_STYLE) | ((GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) ? WS_BORDER : 0);
+      RECT place{ct.x, ct.y, ct.width, ct.height}, at;  // mapped each on its own, as the dialog manager does
+      MapDialogRect(dialog, &place);
+      GetWindowRect(c, &at);
+      MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&at), 2);
+      check((GetDlgCtrlID(c) & 0xFFFF) == (ct.id & 0xFFFF), which + "id " + std::to_string(GetDlgCtrlID(c)));
+      check(lstrcmpiA(cls, kClasses[int(ct.cls)]) == 0, which + "class " + cls);
+      check(ct.cls == ControlClass::ListBox || ct.text == std::string(text), which + "text " + text);
+      check((style & ct.style & ~kMayChange) == LONG(ct.style & ~kMayChange) &&
+                (style & (WS_CHILD | WS_VISIBLE)) == (WS_CHILD | WS_VISIBLE),
+            which + "style " + std::to_string(style));
+      // A list box keeps to whole lines: only its height may differ.
+      check(at.left == place.left && at.top == place.top && at.right - at.left == place.right &&
+                (ct.cls == ControlClass::ListBox || at.bottom - at.top == place.bottom),
+            which + "place " + std::to_string(at.left) + "," + std::to_string(at.top) + " " +
+                std::to_string(at.right - at.left) + "x" + std::to_string(at.bottom - at.top));
+    }
+    check(i == t->controlCount, std::to_string(i) + " controls");
+    DestroyWindow(dialog);
+    Print(in + ": read back");
   }
+  for (const std::string& w : wrong) Say(w);
+  return wrong.empty() ? 0 : kExitCheck;
+}
+
+bool ParseOptions(int argc, char** argv, Options* o, std::string* why) {
+  if (argc < 3) return *why = "a COMMAND and the DLL are needed", false;
   o->command = argv[1];
   o->dll = argv[2];
   for (int i = 3; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    std::string v;
+    const std::string a = argv[i];
+    const bool valued = a == "--seek" || a == "--timeout" || a == "--play-first";
+    if (valued && i + 1 >= argc) return *why = a + " needs a value", false;
     if (a == "--") {
       o->steps.assign(argv + i + 1, argv + argc);
       break;
     } else if (a == "--seek") {
-      if (!value(&v)) return *why = "--seek needs MS", false;
-      o->seekMs = std::atoi(v.c_str());
+      o->seekMs = std::atoi(argv[++i]);
     } else if (a == "--timeout") {
-      if (!value(&v)) return *why = "--timeout needs S", false;
-      o->timeoutS = std::atoi(v.c_str());
+      o->timeoutS = std::atoi(argv[++i]);
     } else if (a == "--play-first") {
-      if (!value(&o->playFirst)) return *why = "--play-first needs NAME", false;
-    } else if (a == "--shots") {
-      if (!value(&o->shots)) return *why = "--shots needs DIR", false;
+      o->playFirst = argv[++i];
     } else if (a.rfind("--", 0) == 0) {
-      *why = "unknown option " + a;
-      return false;
+      return *why = "unknown option " + a, false;
     } else {
       o->args.push_back(a);
     }
   }
-  size_t wanted = o->command == "play" ? 2 : o->command == "stop" || o->command == "infobox" ? 1 : 0;
-  bool many = o->command == "info";
-  bool known = many || o->command == "play" || o->command == "stop" || o->command == "infobox" ||
-               o->command == "settings" || o->command == "config" || o->command == "about";
-  if (!known) {
-    *why = "unknown command " + o->command;
-    return false;
-  }
-  if (many ? o->args.empty() : o->args.size() != wanted) {
-    *why = o->command + " takes " + (many ? "one or more NAMEs" : std::to_string(wanted) + " arguments");
-    return false;
-  }
-  if (o->timeoutS <= 0) {
-    *why = "--timeout must be positive";
-    return false;
-  }
+  const std::string& c = o->command;
+  const int wanted = c == "play" ? 2 : c == "stop" || c == "infobox" ? 1 : c == "info" ? -1 : 0;
+  if (c != "play" && c != "info" && c != "stop" && c != "infobox" && c != "settings" && c != "config" &&
+      c != "about" && c != "templates")
+    return *why = "unknown command " + c, false;
+  if (wanted < 0 ? o->args.empty() : o->args.size() != size_t(wanted))
+    return *why = c + (wanted < 0 ? " takes one or more NAMEs" : " takes " + std::to_string(wanted) + " arguments"), false;
+  if (o->timeoutS <= 0) return *why = "--timeout must be positive", false;
   return DialogDriver::Check(o->steps, why);
 }
 
-int Run(const Options& o, const Plugin& plugin, DWORD limitMs) {
-  In_Module* rec = plugin.rec;
-  HWND window = rec->hMainWindow;
+int Run(const Options& o, HWND window) {
   if (!o.playFirst.empty()) {
-    int status = PlayToEnd(plugin, o.playFirst, "", -1, limitMs);
-    if (status != 0) return status;
+    if (int status = PlayToEnd(o.playFirst, "", -1)) return status;
   }
-  if (o.command == "play") return PlayToEnd(plugin, o.args[0], o.args[1], o.seekMs, limitMs);
-  if (o.command == "info") return Info(plugin, o.args);
-  if (o.command == "stop") return StopChecks(plugin, o.args[0], limitMs);
-  if (o.command == "settings") return PrintSettings();
-  if (o.command == "config") {
-    rec->Config(window);
-    Print("Config returned");
-    return 0;
+  const std::string& c = o.command;
+  if (c == "play") return PlayToEnd(o.args[0], o.args[1], o.seekMs);
+  if (c == "info") return Info(o.args);
+  if (c == "settings") return PrintSettings();
+  if (c == "templates") return Templates(window);
+  if (c == "stop") {
+    for (bool rendering : {true, false})
+      if (int status = StopAt(o.args[0], rendering ? "rendering" : "draining", rendering)) return status;
+    return PlayToEnd(o.args[0], "", -1);  // nothing of the stopped songs is left to disturb the next
   }
-  if (o.command == "about") {
-    rec->About(window);
-    Print("About returned");
-    return 0;
-  }
-  int result = rec->InfoBox(o.args[0].c_str(), window);
-  Print("InfoBox returned " + std::to_string(result));
+  if (c == "config") gRec->Config(window);
+  if (c == "about") gRec->About(window);
+  if (c == "infobox") Print("InfoBox returned " + std::to_string(gRec->InfoBox(o.args[0].c_str(), window)));
+  if (c == "config" || c == "about") Print(std::string(c == "config" ? "Config" : "About") + " returned");
   return 0;
 }
 
 // Loads the plug-in, runs the command between Init and Quit, waits for the dialog
 // steps and unloads the plug-in; returns the exit code.
-int LoadAndRun(const Options& o, DWORD limitMs) {
+int LoadAndRun(const Options& o) {
   HWND window = CreateMainWindow();
   if (!window) return kExitUsage;
-  Plugin plugin;
-  std::string why;
-  if (!LoadPlugin(o.dll, window, &plugin, &why)) {
-    Say(why);
+  gLibrary = LoadLibraryA(o.dll.c_str());
+  auto get = gLibrary ? reinterpret_cast<GetInModuleFn>(reinterpret_cast<void*>(GetProcAddress(gLibrary, kInModuleExport)))
+                      : nullptr;
+  if (!get || !(gRec = get())) {
+    Say(o.dll + ": cannot load, or no record from " + kInModuleExport + " (error " + std::to_string(GetLastError()) + ")");
     return kExitUsage;
   }
+  HostRecord::FillPlayerSide(gRec, window, gLibrary);
   DialogDriver driver;
-  if (!o.steps.empty() && !driver.Start(GetCurrentThreadId(), o.steps, o.shots)) {
-    Say("cannot start the dialog thread");
-    FreeLibrary(plugin.library);
-    return kExitUsage;
-  }
-  In_Module* rec = plugin.rec;
-  rec->Init();
-  int status = Run(o, plugin, limitMs);
-  rec->Quit();
-  DrainMessages();
-  // A step that fails ends the process itself; here the steps either all ran or
-  // are still waiting for a dialog the command never opened.
-  if (!driver.Finish(limitMs)) {
+  if (!o.steps.empty() && !driver.Start(GetCurrentThreadId(), o.steps)) return Say("cannot start the dialog thread"), kExitUsage;
+  gRec->Init();
+  int status = Run(o, window);
+  gRec->Quit();
+  PumpUntil([] { return true; });
+  // A step that fails ends the process itself; here the steps either all ran or are
+  // still waiting for a dialog the command never opened.
+  if (!driver.Finish(gLimitMs)) {
     Say("the dialog steps did not finish");
     status = kExitCheck;
   }
-  FreeLibrary(plugin.library);
+  FreeLibrary(gLibrary);
   DestroyWindow(window);
   return status;
 }
@@ -522,18 +411,15 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  DWORD limitMs = DWORD(o.timeoutS) * 1000;
-  // The watchdog allows a little more than the waits inside, which report their own failure.
-  Watchdog watchdog;
-  if (!watchdog.Start(limitMs + 5000)) {
-    Say("cannot start the watchdog thread");
-    return kExitUsage;
+  gLimitMs = DWORD(o.timeoutS) * 1000;
+  int status;
+  {
+    Watchdog watchdog(gLimitMs + 5000);  // a little more than the waits inside, which report their own failure
+    status = LoadAndRun(o);
   }
-  int status = LoadAndRun(o, limitMs);
-  watchdog.Stop();
-  // Every thread of ours has ended and the output file is closed. Printed last, so
-  // that a crash after it (an emulated Wine's process teardown) can be told apart
-  // from a failure of the work.
+  // Every thread of ours has ended and the output file is closed. Printed last, so that
+  // a crash after it (an emulated Wine's process teardown) can be told apart from a
+  // failure of the work.
   std::fflush(stdout);
   std::fprintf(stderr, "win_host: done %d\n", status);
   std::fflush(stderr);
