@@ -65,7 +65,8 @@ int BatchReport::Finish(size_t written) {
   std::fflush(stdout);
   std::string line = std::to_string(written) + " of " + std::to_string(modules_) + " modules packed";
   if (skipped_) line += ", " + std::to_string(skipped_) + " skipped";
-  if (passedOver_) line += "; " + std::to_string(passedOver_) + " other files under the folders hold no module";
+  if (passedOver_ == 1) line += "; 1 other file under the folders holds no module";
+  if (passedOver_ > 1) line += "; " + std::to_string(passedOver_) + " other files under the folders hold no module";
   std::printf("%s\n", line.c_str());
   if (written == 0) return kBatchNothingWritten;
   return skipped_ ? kBatchSomeSkipped : kBatchAllPacked;

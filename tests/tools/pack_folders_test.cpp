@@ -75,7 +75,7 @@ TEST(PackFolders, WrongNamesDamagedAndDuplicatesInOneRun) {
   const std::vector<std::string> pack = {"pack", dir.file("in"), "--pack", "set.zsp", "-o", dir.file("out")};
   ProcessResult r = Tool(pack);
   EXPECT_EQ(2, r.exitCode) << r.out << r.err;
-  EXPECT_NE(std::string::npos, r.out.find("7 of 8 modules packed, 1 skipped; 1 other files")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("7 of 8 modules packed, 1 skipped; 1 other file under")) << r.out;
   for (const std::string& line : {dir.file("in/b/cut.s3m") + ": read: S3M", dir.file("in/a/theme.mod") +
                                   ": note: the name ends in .mod, but the content is an XM module: packed as XM"})
     EXPECT_NE(std::string::npos, r.err.find(line)) << r.err;
@@ -111,7 +111,7 @@ TEST(PackFolders, WrongNamesDamagedAndDuplicatesInOneRun) {
   WriteFile(dir.file("out/set.zsp"), before);
   r = Tool({"pack", dir.file("in"), "--pack", "set.zsp", "-o", dir.file("out"), "--force", "--quiet"});
   EXPECT_EQ(2, r.exitCode);
-  EXPECT_EQ("7 of 8 modules packed, 1 skipped; 1 other files under the folders hold no module\n", r.out);
+  EXPECT_EQ("7 of 8 modules packed, 1 skipped; 1 other file under the folders holds no module\n", r.out);
   EXPECT_TRUE(ReadFile(dir.file("out/set.zsp")) == before) << "the same modules give the same pack";
 
   // collect takes the folder straight to one collection: the pack, then the tunes.
@@ -127,4 +127,21 @@ TEST(PackFolders, WrongNamesDamagedAndDuplicatesInOneRun) {
   r = Tool({"collect", "-o", dir.file("none.zgm"), dir.file("in/b/cut.s3m")});
   EXPECT_EQ(1, r.exitCode);
   EXPECT_FALSE(FileExists(dir.file("none.zgm")));
+}
+
+TEST(PackFolders, ASkippedModuleLeavesNoSamplesInThePack) {
+  // The multisample XM is refused at its first 16-bit sample (a 1.25 pack cannot say
+  // so), after its 8-bit ones were taken: the pack is that of the IT alone.
+  zsfpack::PackOptions o;
+  o.packName = "p.zsp";
+  o.packMajor = 1;
+  o.packMinor = 25;
+  o.skipUnpackable = true;
+  zsfpack::PackResult alone, both;
+  zsfpack::PackError error;
+  ASSERT_TRUE(zsfpack::PackModules(Inputs({&SynthModules()[0]}), o, &alone, &error)) << error.Text();
+  ASSERT_TRUE(zsfpack::PackModules(Inputs({&SynthModules()[4], &SynthModules()[0]}), o, &both, &error)) << error.Text();
+  ASSERT_EQ(1u, both.skipped.size());
+  EXPECT_NE(std::string::npos, both.skipped[0].reason.find("1.26")) << both.skipped[0].Text();
+  EXPECT_TRUE(alone.pack == both.pack);
 }

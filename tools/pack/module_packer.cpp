@@ -491,8 +491,7 @@ class Batch {
 
 bool Batch::Finish(PackError* error) {
   if (result_->songs.empty()) {
-    return Fail(error, "pack", "check",
-                "none of the " + std::to_string(result_->skipped.size()) + " modules could be packed");
+    return Fail(error, "pack", "check", "no module could be packed");
   }
   ZspWriteOptions w;
   w.major = o_.packMajor;
