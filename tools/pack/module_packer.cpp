@@ -448,8 +448,8 @@ bool PackVersionAccepted(uint8_t major, uint8_t minor) {
 
 namespace {
 
-// One batch: modules are added one at a time (so a folder need not be held in
-// memory twice), then Finish writes the pack.
+// One batch: modules are added one at a time, each file read just before it is
+// packed, then Finish writes the pack.
 class Batch {
  public:
   Batch(const PackOptions& o, PackResult* result) : o_(o), result_(result) {}
