@@ -44,8 +44,11 @@ TEST(PackModuleKind, ComesFromTheContent) {
     std::string why;
     const size_t head = std::min(bytes.size(), zsfmod::kModuleKindHeadBytes);
     EXPECT_EQ(cases[i].second >= 0, zsfmod::RecogniseModuleKind(bytes.data(), head, bytes.size(), &kind, &why)) << i;
-    if (cases[i].second >= 0) EXPECT_EQ(static_cast<uint32_t>(cases[i].second), kind) << i;
-    else EXPECT_NE(std::string::npos, why.find("not a module")) << i << ": " << why;
+    if (cases[i].second >= 0) {
+      EXPECT_EQ(static_cast<uint32_t>(cases[i].second), kind) << i;
+    } else {
+      EXPECT_NE(std::string::npos, why.find("not a module")) << i << ": " << why;
+    }
   }
   std::string why;
   uint32_t kind = 0;
