@@ -3,7 +3,10 @@
 // module. A layout that reads must describe only bytes the file holds, without
 // overlaps; decoding must give the promised size and, for the plain encodings,
 // encode back to the stored bytes; an IT rewritten to plain PCM must read again,
-// all plain, with the same PCM.
+// all plain, with the same PCM. Recognising the kind from the content gives the same
+// answer from the head alone as from the whole file, and a signature-less 15-sample
+// MOD it takes reads as a MOD.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "tools/modules/module_kind.h"
 #include "tools/modules/module_layout.h"
 
 namespace {
@@ -57,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> file(data + 1, data + size);
   zsfmod::ModuleLayout layout;
   std::string error;
+  uint32_t whole = 0, head = 0;
+  const bool recognised = zsfmod::RecogniseModuleKind(file.data(), file.size(), file.size(), &whole, &error);
+  const size_t headSize = std::min(file.size(), zsfmod::kModuleKindHeadBytes);
+  if (recognised != zsfmod::RecogniseModuleKind(file.data(), headSize, file.size(), &head, &error)) std::abort();
+  if (recognised && whole != head) std::abort();
+  if (!recognised && error.find("not a module") == std::string::npos) std::abort();
+  if (recognised && whole == zsfmod::kKindMod &&
+      !zsfmod::ReadModuleLayout(file, zsfmod::kKindMod, &layout, &error) && layout.variant == "15-sample")
+    std::abort();
   if (!zsfmod::ReadModuleLayout(file, kind, &layout, &error)) {
     if (error.empty() || !layout.samples.empty()) std::abort();
     return 0;

@@ -1,6 +1,9 @@
 // zsftool collect: packs tunes, their shared sample pack and texts into one ZGM
 // collection. Entry order is the pack, then the tunes as given, then the texts.
+// Modules and folders of modules become tunes on the way, sharing a pack of their
+// own; ready tunes come with the pack they read their samples from.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -9,6 +12,8 @@
 #include <vector>
 
 #include "collection/zgm_writer.h"
+#include "tools/batch_report.h"
+#include "tools/pack/module_folder.h"
 #include "tools/zsftool.h"
 
 namespace {
@@ -47,7 +52,85 @@ struct CollectOptions {
   std::string info;
   std::vector<std::string> texts;
   std::vector<std::string> tunes;
+  bool compress = false;
+  bool quiet = false;
 };
+
+// Whether PATH is a file beginning with the ZSF magic (a ready tune).
+bool IsTuneFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[3] = {0, 0, 0};
+  return in.read(magic, 3) && std::memcmp(magic, "ZSF", 3) == 0;
+}
+
+bool AddTexts(const CollectOptions& o, ZgmContents* contents, int* status) {
+  std::string reason;
+  for (const std::string& spec : o.texts) {
+    size_t eq = spec.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
+      *status = zsftool::Fail(spec + ": --text: expected NAME=FILE");
+      return false;
+    }
+    ZgmEntrySource text;
+    text.kind = kEntryText;
+    text.name = spec.substr(0, eq).substr(0, 8);
+    const std::string path = spec.substr(eq + 1);
+    if (!ReadWhole(path, &text.data, &reason)) {
+      *status = zsftool::Fail(path + ": read: " + reason);
+      return false;
+    }
+    contents->entries.push_back(std::move(text));
+  }
+  return true;
+}
+
+// Modules and folders packed on the way: tunes and their pack go straight into
+// the collection, nothing else is written.
+int CollectModules(const CollectOptions& o, ZgmContents contents) {
+  zsfpack::PackOptions pack;
+  pack.tune = true;
+  pack.compress = o.compress;
+  pack.skipUnpackable = true;
+  const std::string stem = zsfpack::SongStem(o.output);
+  pack.packName = (stem.empty() ? std::string("set") : stem.substr(0, 22)) + ".zsp";
+
+  zsftool::BatchReport report(o.quiet);
+  zsfpack::ModuleListing listing;
+  zsfpack::ListModules(o.tunes, &listing);
+  report.Listed(listing);
+  if (listing.modules.empty()) {
+    report.Finish(0);
+    return zsftool::Fail(listing.unreadable.empty() ? "no modules found in what was named" : "nothing packed");
+  }
+  report.Watch(&pack);
+  zsfpack::PackResult result;
+  zsfpack::PackError error;
+  const bool packed = zsfpack::PackModuleFiles(listing.modules, pack, &result, &error);
+  report.Packed(result);
+  if (!packed) {
+    report.Finish(0);
+    return zsftool::Fail(error.Text() + "; nothing written");
+  }
+  contents.entries.push_back(ZgmEntrySource{kEntrySamplePack, EntryName(pack.packName), std::move(result.pack)});
+  for (zsfpack::PackedSong& song : result.songs) {
+    contents.entries.push_back(ZgmEntrySource{kEntryTune, EntryName(song.fileName), std::move(song.bytes)});
+  }
+  int status = 0;
+  if (!AddTexts(o, &contents, &status)) {
+    report.Finish(0);
+    return status;
+  }
+  std::string reason;
+  if (!WriteZgmFile(o.output, contents, &reason)) {
+    report.Finish(0);
+    return zsftool::Fail(o.output + ": write: " + reason + "; nothing written");
+  }
+  if (!report.quiet()) {
+    std::printf("%s: %zu tunes sharing a pack of %u entries for %u samples\n", o.output.c_str(),
+                result.songs.size(), result.entryCount, result.sampleCount);
+  }
+  return report.Finish(result.songs.size());
+}
 
 int Collect(const CollectOptions& o) {
   ZgmContents contents;
@@ -55,6 +138,14 @@ int Collect(const CollectOptions& o) {
   if (contents.info.size() > zgm::kInfoSize)
     return zsftool::Fail(o.output + ": info: longer than 100 characters");
   std::string reason;
+
+  if (o.pack.empty()) {
+    for (const std::string& path : o.tunes) {
+      if (IsTuneFile(path))
+        return zsftool::Fail(path + ": check: a ready tune needs the pack it reads its samples from (--pack)");
+    }
+    return CollectModules(o, std::move(contents));
+  }
 
   ZgmEntrySource pack;
   pack.kind = kEntrySamplePack;
@@ -71,21 +162,13 @@ int Collect(const CollectOptions& o) {
     tune.name = EntryName(path);
     if (!ReadWhole(path, &tune.data, &reason)) return zsftool::Fail(path + ": read: " + reason);
     if (!Begins(tune.data, "ZSF"))
-      return zsftool::Fail(path + ": check: not a ZTF/ZSF tune (no \"ZSF\" magic)");
+      return zsftool::Fail(path + ": check: not a ZTF/ZSF tune (no \"ZSF\" magic); modules are packed on the "
+                                  "way only into a collection of their own, without --pack");
     contents.entries.push_back(std::move(tune));
   }
 
-  for (const std::string& spec : o.texts) {
-    size_t eq = spec.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size())
-      return zsftool::Fail(spec + ": --text: expected NAME=FILE");
-    ZgmEntrySource text;
-    text.kind = kEntryText;
-    text.name = spec.substr(0, eq).substr(0, 8);
-    const std::string path = spec.substr(eq + 1);
-    if (!ReadWhole(path, &text.data, &reason)) return zsftool::Fail(path + ": read: " + reason);
-    contents.entries.push_back(std::move(text));
-  }
+  int status = 0;
+  if (!AddTexts(o, &contents, &status)) return status;
 
   if (!WriteZgmFile(o.output, contents, &reason))
     return zsftool::Fail(o.output + ": write: " + reason);
@@ -96,12 +179,20 @@ int Collect(const CollectOptions& o) {
 
 ZSF_TOOL_COMMAND(collect) {
   auto options = std::make_shared<CollectOptions>();
-  CLI::App* cmd = app.add_subcommand("collect", "Write a ZGM collection of tunes, their pack and texts");
+  CLI::App* cmd = app.add_subcommand(
+      "collect",
+      "Write a ZGM collection of tunes, their pack and texts. Ready tunes come with --pack; modules and "
+      "folders of modules (without --pack) are packed on the way into tunes sharing a pack of their own, "
+      "as zsftool pack would, with the same skips and exit status (0 all packed, 2 some skipped, 1 nothing "
+      "written).");
   cmd->add_option("-o,--output", options->output, "Collection to write (SET.zgm)")->required();
-  cmd->add_option("--pack", options->pack, "The ZSP sample pack the tunes share")->required();
+  cmd->add_option("--pack", options->pack, "The ZSP sample pack the ready tunes share");
   cmd->add_option("--info", options->info, "Info text of the header (at most 100 characters)");
   cmd->add_option("--text", options->texts, "A text entry NAME=FILE (repeatable)")
       ->allow_extra_args(false);
-  cmd->add_option("tunes", options->tunes, "ZTF tunes, in track order")->required();
+  cmd->add_flag("--compress", options->compress, "Modules: LZO-compress the pack's entries");
+  cmd->add_flag("-q,--quiet", options->quiet, "Modules: print only skipped modules and the summary");
+  cmd->add_option("tunes", options->tunes, "ZTF tunes in track order, or modules and folders of modules")
+      ->required();
   cmd->callback([options, &exitCode] { exitCode = Collect(*options); });
 }

@@ -1,4 +1,5 @@
-// zsftool pack: modules in, one song per module and one shared sample pack out.
+// zsftool pack: modules in (named, or found in folders by their content), one song
+// per module and one shared sample pack out.
 #include <sys/stat.h>
 
 #include <climits>
@@ -8,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/batch_report.h"
+#include "tools/pack/module_folder.h"
 #include "tools/pack/module_packer.h"
 #include "tools/zsftool.h"
 
@@ -24,10 +27,17 @@ struct PackCommandOptions {
   std::string vorbis;
   std::string password;
   std::vector<std::string> tags;
+  bool force = false;
+  bool quiet = false;
 };
 
 int Failed(const std::string& path, const char* step, const std::string& reason) {
   return zsftool::Fail(path + ": " + step + ": " + reason);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
 }
 
 // The folder a path lies in, resolved, or empty when it does not exist yet.
@@ -74,25 +84,67 @@ int Pack(const PackCommandOptions& c) {
     }
   }
 
+  // Songs packed earlier read their samples from the pack by position: a new pack
+  // in its place would leave them playing the wrong samples.
+  if (!c.force && Exists(packPath)) {
+    return Failed(packPath, "check",
+                  "exists, and songs packed earlier read their samples from it (--force replaces it)");
+  }
+
+  zsftool::BatchReport report(c.quiet);
+  zsfpack::ModuleListing listing;
+  zsfpack::ListModules(c.modules, &listing);
+  report.Listed(listing);
+  const char* extension = c.tune ? ".ztf" : ".zsf";
+  std::vector<zsfpack::ModuleSource> modules;
+  for (const zsfpack::ModuleSource& m : listing.modules) {
+    const std::string song = c.outDir + "/" + m.songStem + extension;
+    if (!c.force && Exists(song)) {
+      report.Skip({m.path, "check", "its song " + song + " exists (--force replaces it)"});
+    } else {
+      modules.push_back(m);
+    }
+  }
+  if (modules.empty()) {
+    report.Finish(0);
+    return zsftool::Fail(listing.modules.empty() && listing.unreadable.empty()
+                             ? "no modules found in what was named"
+                             : "nothing packed");
+  }
+
+  o.skipUnpackable = true;
+  report.Watch(&o);
   zsfpack::PackResult result;
   zsfpack::PackError error;
-  if (!zsfpack::PackModuleFiles(c.modules, o, &result, &error)) return zsftool::Fail(error.Text());
-  if (!zsfpack::WritePackResult(result, c.outDir, packPath, &error)) return zsftool::Fail(error.Text());
-  for (const zsfpack::PackedSong& song : result.songs) {
-    std::printf("%s: %u samples\n", (c.outDir + "/" + song.fileName).c_str(), song.sampleCount);
+  const bool packed = zsfpack::PackModuleFiles(modules, o, &result, &error);
+  report.Packed(result);
+  if (!packed || !zsfpack::WritePackResult(result, c.outDir, packPath, &error)) {
+    report.Finish(0);
+    return zsftool::Fail(error.Text() + "; nothing written");
   }
-  std::printf("%s: %u entries for %u samples, %llu bytes of samples in %zu bytes\n", packPath.c_str(),
-              result.entryCount, result.sampleCount,
-              static_cast<unsigned long long>(result.rawSampleBytes), result.pack.size());
-  return 0;
+  if (!report.quiet()) {
+    for (const zsfpack::PackedSong& song : result.songs) {
+      std::printf("%s: %u samples, from %s\n", (c.outDir + "/" + song.fileName).c_str(), song.sampleCount,
+                  song.source.c_str());
+    }
+    std::printf("%s: %u entries for %u samples, %llu bytes of samples in %zu bytes\n", packPath.c_str(),
+                result.entryCount, result.sampleCount,
+                static_cast<unsigned long long>(result.rawSampleBytes), result.pack.size());
+  }
+  return report.Finish(result.songs.size());
 }
 
 }  // namespace
 
 ZSF_TOOL_COMMAND(pack) {
   auto options = std::make_shared<PackCommandOptions>();
-  CLI::App* cmd = app.add_subcommand("pack", "Make songs of modules (IT, XM, S3M, MOD) sharing one sample pack");
-  cmd->add_option("modules", options->modules, "The modules")->required();
+  CLI::App* cmd = app.add_subcommand(
+      "pack",
+      "Make songs of modules (IT, XM, S3M, MOD) sharing one sample pack. A module's kind comes from its "
+      "content, whatever its name; a folder gives every module under it, in the order of their paths. "
+      "A module that cannot be packed is skipped with its reason, and the rest are packed. Exit status: "
+      "0 all packed, 2 some skipped (the rest written), 1 nothing written.");
+  cmd->add_option("modules", options->modules, "Modules and folders of modules")->required();
   cmd->add_option("--pack", options->pack, "The sample pack to write (PACK.zsp, in the output folder)")
       ->required();
   cmd->add_option("-o,--output", options->outDir, "Folder for the songs and the pack")->required();
@@ -103,5 +155,10 @@ ZSF_TOOL_COMMAND(pack) {
   cmd->add_option("--vorbis", options->vorbis, "Code samples with Vorbis at QUALITY (-0.1 .. 1.0)");
   cmd->add_option("--password", options->password, "Scramble the pack with this password");
   cmd->add_option("--tag", options->tags, "Add or replace a tag of every song (NAME=VALUE)");
+  cmd->add_flag("--force", options->force,
+                "Replace the pack and songs that exist (without it, an existing pack stops the run and a "
+                "module whose song exists is skipped)");
+  cmd->add_flag("-q,--quiet", options->quiet,
+                "Print only skipped modules and the summary (progress shows only on a terminal anyway)");
   cmd->callback([options, &exitCode] { exitCode = Pack(*options); });
 }

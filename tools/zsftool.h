@@ -8,8 +8,9 @@
 
 namespace zsftool {
 
-// Adds a subcommand to APP. Its callback sets EXIT_CODE (0 success, 1 failure) and
-// prints what failed and where on standard error.
+// Adds a subcommand to APP. Its callback sets EXIT_CODE (0 success, 1 failure; the
+// batches of pack and collect also 2, see batch_report.h) and prints what failed and
+// where on standard error.
 using CommandFactory = std::function<void(CLI::App& app, int& exitCode)>;
 
 bool RegisterCommand(const char* name, CommandFactory factory);

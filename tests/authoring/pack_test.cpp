@@ -201,7 +201,7 @@ TEST(PackOptions, RefusalsNameTheModuleOrOptionAndTheReason) {
   const std::vector<Case> cases = {
       {Options(), {{"cut.it", std::vector<uint8_t>(it.bytes.begin(), it.bytes.begin() + it.bytes.size() / 2)}}, "cut.it", "past the end"},
       {Options(), {{"noise.xm", std::vector<uint8_t>(300, 0x5A)}}, "noise.xm", ""},
-      {Options(), {{"song.wav", it.bytes}}, "song.wav", "not a module"},
+      {Options(), {{"song.wav", std::vector<uint8_t>(2000, 'w')}}, "song.wav", "not a module"},
       {Options(), {{"a/x.it", it.bytes}, {"b/x.it", it.bytes}}, "b/x.it", "a/x.it"},
       {Options(2, 3), {{"a.it", it.bytes}}, "--version", "2.3"},
       {Options(2, 2, 3, 0), {{"a.it", it.bytes}}, "--pack-version", "3.0"},

@@ -16,6 +16,10 @@ bool ReadXmLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
 bool ReadS3mLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
 bool ReadModLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error);
 
+// Channels a MOD's tag (the 4 bytes at 1080) gives, as the engine reads it; 0 for
+// no tag it knows (the old 15-sample layout), -8 for FLT8.
+int ModChannelsOfTag(const uint8_t* tag);
+
 // Bytes of the compressed blocks of FRAMES points per channel, starting at OFFSET.
 bool ItCompressedExtent(const std::vector<uint8_t>& file, uint32_t offset, uint32_t frames,
                         uint8_t bits, uint8_t channels, uint32_t* bytes, std::string* error);

@@ -11,8 +11,9 @@ namespace {
 
 bool Digit(uint8_t c) { return c >= '0' && c <= '9'; }
 
-// Channels for TAG as the engine reads it; 0 = no tag (15 samples), -8 = FLT8.
-int ChannelsOfTag(const uint8_t* t) {
+}  // namespace
+
+int ModChannelsOfTag(const uint8_t* t) {
   auto is = [t](const char* s) { return std::memcmp(t, s, 4) == 0; };
   if (is("M.K.") || is("M!K!") || is("M&K!") || is("N.T.") || is("FLT4")) return 4;
   if (is("FLT8")) return -8;
@@ -28,11 +29,9 @@ int ChannelsOfTag(const uint8_t* t) {
   return 0;
 }
 
-}  // namespace
-
 bool ReadModLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::string* error) {
   int channels = 0;
-  if (file.size() >= kModTagAt + 4) channels = ChannelsOfTag(file.data() + kModTagAt);
+  if (file.size() >= kModTagAt + 4) channels = ModChannelsOfTag(file.data() + kModTagAt);
   const bool flt8 = channels == -8;
   const uint32_t sampleCount = channels == 0 ? kModOldSampleSlots : kModSampleSlots;
   if (flt8) channels = 8;

@@ -14,6 +14,7 @@
 #include "container/file_kind.h"
 #include "container/zsf_writer.h"
 #include "samples/zsp_writer.h"
+#include "tools/modules/module_kind.h"
 #include "tools/modules/module_layout.h"
 #include "ui/tags.h"
 
@@ -104,6 +105,16 @@ std::string TagValue(const std::string& text) {
   return out.substr(first, last - first + 1);
 }
 
+// A note when NAME's extension disagrees with the module's real KIND; a name
+// without an extension says nothing and earns none.
+std::string ExtensionNote(const std::string& name, uint32_t kind) {
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot == 0 || FileKindFromName(name.c_str()) == kind) return std::string();
+  const std::string kindName = zsfmod::ModuleKindName(kind);
+  return "the name ends in " + name.substr(dot) + ", but the content is " +
+         (kind == zsfmod::kKindMod ? "a " : "an ") + kindName + " module: packed as " + kindName;
+}
+
 // One pack entry and what may be done with it.
 struct Entry {
   std::vector<uint8_t> data;
@@ -115,12 +126,12 @@ class EntryTable {
  public:
   // The index of the entry holding exactly DATA at BITS, adding it when new.
   uint32_t Add(std::vector<uint8_t>&& data, uint8_t bits, bool codable) {
-    std::string_view key(reinterpret_cast<const char*>(data.data()), data.size());
-    size_t hash = std::hash<std::string_view>()(key) ^ bits;
+    const size_t hash = Hash(data, bits);
     auto range = index_.equal_range(hash);
     for (auto it = range.first; it != range.second; ++it) {
       Entry& e = entries_[it->second];
       if (e.bits == bits && e.data == data) {
+        if (e.codable && !codable) uncoded_.push_back(it->second);
         e.codable = e.codable && codable;
         return it->second;
       }
@@ -130,11 +141,38 @@ class EntryTable {
     index_.emplace(hash, at);
     return at;
   }
+  // A module that fails half-way must leave no trace in the pack: Undo takes back
+  // every change since the last Mark.
+  void Mark() {
+    mark_ = entries_.size();
+    uncoded_.clear();
+  }
+  void Undo() {
+    for (uint32_t at : uncoded_) entries_[at].codable = true;
+    uncoded_.clear();
+    while (entries_.size() > mark_) {
+      const uint32_t at = static_cast<uint32_t>(entries_.size() - 1);
+      auto range = index_.equal_range(Hash(entries_.back().data, entries_.back().bits));
+      for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == at) {
+          index_.erase(it);
+          break;
+        }
+      }
+      entries_.pop_back();
+    }
+  }
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
+  static size_t Hash(const std::vector<uint8_t>& data, uint8_t bits) {
+    std::string_view key(reinterpret_cast<const char*>(data.data()), data.size());
+    return std::hash<std::string_view>()(key) ^ bits;
+  }
   std::vector<Entry> entries_;
   std::unordered_multimap<size_t, uint32_t> index_;
+  size_t mark_ = 0;
+  std::vector<uint32_t> uncoded_;  // entries made uncodable since the mark
 };
 
 struct CutSample {
@@ -147,9 +185,10 @@ struct CutSample {
 bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
              PackedSong* song, PackError* error) {
   const std::string& path = input.path;
-  uint32_t kind = FileKindFromName(BaseName(path).c_str());
-  if (kind > kFileKindMod) {
-    return Fail(error, path, "check", "not a module: the name must end in .it, .xm, .s3m or .mod");
+  uint32_t kind = 0;
+  std::string why;
+  if (!zsfmod::RecogniseModuleKind(input.bytes.data(), input.bytes.size(), input.bytes.size(), &kind, &why)) {
+    return Fail(error, path, "read", why);
   }
   if (kind != kFileKindIt && !AtLeast(o.songMajor, o.songMinor, kSongExtensionFrom)) {
     return Fail(error, path, "check",
@@ -278,9 +317,9 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
 
   if (!WriteZsf(z, &song->bytes, &reason)) return Fail(error, path, "write song", reason);
 
-  std::string stem = BaseName(path);
-  stem = stem.substr(0, stem.find_last_of('.'));
+  std::string stem = input.songStem.empty() ? SongStem(path) : input.songStem;
   song->source = path;
+  song->note = ExtensionNote(BaseName(path), kind);
   song->fileName = stem + (o.tune ? ".ztf" : ".zsf");
   song->module = std::move(module);
   song->moduleKind = kind;
@@ -380,6 +419,12 @@ bool MakeFolders(const std::string& folder, std::string* reason) {
 
 }  // namespace
 
+std::string SongStem(const std::string& path) {
+  const std::string name = BaseName(path);
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor) {
   size_t dot = text.find('.');
   if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) return false;
@@ -401,37 +446,64 @@ bool PackVersionAccepted(uint8_t major, uint8_t minor) {
   return major < kPackHighest.major || (major == kPackHighest.major && minor <= kPackHighest.minor);
 }
 
-bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& o, PackResult* result,
-                 PackError* error) {
-  *result = PackResult();
-  if (!CheckOptions(o, error)) return false;
-  if (modules.empty()) return Fail(error, "pack", "check", "no modules given");
+namespace {
 
-  EntryTable table;
-  for (const ModuleInput& input : modules) {
+// One batch: modules are added one at a time, each file read just before it is
+// packed, then Finish writes the pack.
+class Batch {
+ public:
+  Batch(const PackOptions& o, PackResult* result) : o_(o), result_(result) {}
+
+  // False when the batch must stop: ERROR says why.
+  bool Add(const ModuleInput& input, PackError* error) {
     PackedSong song;
-    if (!PackOne(input, o, &table, &song, error)) return false;
-    for (const PackedSong& other : result->songs) {
-      if (other.fileName == song.fileName) {
-        return Fail(error, input.path, "check",
-                    "its song would be " + song.fileName + ", as that of " + other.source);
+    PackError why;
+    table_.Mark();
+    bool ok = PackOne(input, o_, &table_, &song, &why);
+    for (size_t i = 0; ok && i < result_->songs.size(); ++i) {
+      // Case-blind, as the file systems songs are often copied to.
+      const PackedSong& other = result_->songs[i];
+      if (EqualsIgnoringAsciiCase(other.fileName.c_str(), song.fileName.c_str())) {
+        ok = Fail(&why, input.path, "check", "its song would be " + song.fileName + ", as that of " + other.source);
       }
     }
-    result->sampleCount += song.sampleCount;
-    result->songs.push_back(std::move(song));
+    if (!ok) {
+      table_.Undo();
+      if (!o_.skipUnpackable) {
+        *error = why;
+        return false;
+      }
+      result_->skipped.push_back(why);
+      return true;
+    }
+    result_->sampleCount += song.sampleCount;
+    result_->songs.push_back(std::move(song));
+    return true;
   }
 
+  bool Finish(PackError* error);
+
+ private:
+  const PackOptions& o_;
+  PackResult* result_;
+  EntryTable table_;
+};
+
+bool Batch::Finish(PackError* error) {
+  if (result_->songs.empty()) {
+    return Fail(error, "pack", "check", "no module could be packed");
+  }
   ZspWriteOptions w;
-  w.major = o.packMajor;
-  w.minor = o.packMinor;
-  w.compress = o.compress;
+  w.major = o_.packMajor;
+  w.minor = o_.packMinor;
+  w.compress = o_.compress;
   w.smallest = false;
-  w.scrambleKey = o.password.empty() ? 0 : ZspKeyFromPassword(o.password);
-  w.vorbisQuality = o.vorbisQuality;
+  w.scrambleKey = o_.password.empty() ? 0 : ZspKeyFromPassword(o_.password);
+  w.vorbisQuality = o_.vorbisQuality;
   std::string reason;
   std::vector<ZspEntry> entries;
-  entries.reserve(table.entries().size());
-  for (const Entry& e : table.entries()) {
+  entries.reserve(table_.entries().size());
+  for (const Entry& e : table_.entries()) {
     ZspEntry z;
     z.kind = ZspEntry::Kind::Pcm;
     z.pcm = e.data;
@@ -439,52 +511,95 @@ bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& o, 
     // Stereo IT samples lie planar; coded as one channel, the decoder gives them
     // back in the same order.
     z.channels = 1;
-    if (o.vorbis && e.codable) {
+    if (o_.vorbis && e.codable) {
       // A short sample costs more as a Vorbis stream (its headers alone take some
       // kilobytes) than as PCM: such entries stay raw.
       std::vector<uint8_t> ogg;
-      if (!EncodeVorbis(e.data, e.bits, 1, o.vorbisQuality, static_cast<int>(entries.size()) + 1, &ogg,
+      if (!EncodeVorbis(e.data, e.bits, 1, o_.vorbisQuality, static_cast<int>(entries.size()) + 1, &ogg,
                         &reason)) {
-        return Fail(error, o.packName, "code samples", reason);
+        return Fail(error, o_.packName, "code samples", reason);
       }
       if (ogg.size() < e.data.size()) {
         z.kind = ZspEntry::Kind::Coded;
         z.ogg = std::move(ogg);
         z.decodedLength = static_cast<uint32_t>(e.data.size());
-        ++result->codedEntries;
+        ++result_->codedEntries;
       }
     }
-    result->rawSampleBytes += e.data.size();
+    result_->rawSampleBytes += e.data.size();
     entries.push_back(std::move(z));
   }
-  if (!WriteZsp(entries, w, &result->pack, &reason)) return Fail(error, o.packName, "write pack", reason);
-  result->entryCount = static_cast<uint32_t>(entries.size());
+  if (!WriteZsp(entries, w, &result_->pack, &reason)) return Fail(error, o_.packName, "write pack", reason);
+  result_->entryCount = static_cast<uint32_t>(entries.size());
   return true;
+}
+
+bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes, PackError* error) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return Fail(error, path, "open", std::strerror(errno));
+  bool ok = true;
+  uint8_t buffer[65536];
+  for (;;) {
+    size_t n = std::fread(buffer, 1, sizeof buffer, f);
+    bytes->insert(bytes->end(), buffer, buffer + n);
+    if (n < sizeof buffer) {
+      ok = !std::ferror(f);
+      break;
+    }
+  }
+  std::fclose(f);
+  return ok || Fail(error, path, "read", "the file could not be read");
+}
+
+}  // namespace
+
+bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& o, PackResult* result,
+                 PackError* error) {
+  *result = PackResult();
+  if (!CheckOptions(o, error)) return false;
+  if (modules.empty()) return Fail(error, "pack", "check", "no modules given");
+  Batch batch(o, result);
+  uint64_t done = 0, total = 0;
+  for (const ModuleInput& input : modules) total += input.bytes.size();
+  for (size_t i = 0; i < modules.size(); ++i) {
+    if (o.progress) o.progress(PackProgress{i + 1, modules.size(), done, total, &modules[i].path});
+    if (!batch.Add(modules[i], error)) return false;
+    done += modules[i].bytes.size();
+  }
+  return batch.Finish(error);
+}
+
+bool PackModuleFiles(const std::vector<ModuleSource>& files, const PackOptions& o, PackResult* result,
+                     PackError* error) {
+  *result = PackResult();
+  if (!CheckOptions(o, error)) return false;
+  if (files.empty()) return Fail(error, "pack", "check", "no modules given");
+  Batch batch(o, result);
+  uint64_t done = 0, total = 0;
+  for (const ModuleSource& file : files) total += file.size;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (o.progress) o.progress(PackProgress{i + 1, files.size(), done, total, &files[i].path});
+    ModuleInput input{files[i].path, {}, files[i].songStem};
+    PackError why;
+    if (!ReadWhole(files[i].path, &input.bytes, &why)) {
+      if (!o.skipUnpackable) {
+        *error = why;
+        return false;
+      }
+      result->skipped.push_back(why);
+    } else if (!batch.Add(input, error)) {
+      return false;
+    }
+    done += input.bytes.size();
+  }
+  return batch.Finish(error);
 }
 
 bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& options,
                      PackResult* result, PackError* error) {
-  std::vector<ModuleInput> modules;
-  for (const std::string& path : paths) {
-    ModuleInput input;
-    input.path = path;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return Fail(error, path, "open", std::strerror(errno));
-    bool ok = true;
-    uint8_t buffer[65536];
-    for (;;) {
-      size_t n = std::fread(buffer, 1, sizeof buffer, f);
-      input.bytes.insert(input.bytes.end(), buffer, buffer + n);
-      if (n < sizeof buffer) {
-        ok = !std::ferror(f);
-        break;
-      }
-    }
-    std::fclose(f);
-    if (!ok) return Fail(error, path, "read", "the file could not be read");
-    modules.push_back(std::move(input));
-  }
-  return PackModules(modules, options, result, error);
+  std::vector<ModuleSource> files;
+  for (const std::string& path : paths) files.push_back(ModuleSource{path, std::string(), 0});
+  return PackModuleFiles(files, options, result, error);
 }
 
 bool WritePackResult(const PackResult& result, const std::string& outDir, const std::string& packPath,

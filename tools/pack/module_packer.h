@@ -10,15 +10,35 @@
 // that rewrite.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zsfpack {
 
+// The kind of a module comes from its content (tools/modules/module_kind.h); a name
+// whose extension says otherwise only earns a note.
 struct ModuleInput {
-  std::string path;            // names the module in messages; its extension gives the kind
+  std::string path;            // names the module in messages
   std::vector<uint8_t> bytes;  // the module file
+  std::string songStem{};      // its song's name without extension; empty: the file's
+};
+
+// A module file still to be read, for PackModuleFiles.
+struct ModuleSource {
+  std::string path;
+  std::string songStem;  // empty: the file's name without extension
+  uint64_t size = 0;     // as listed, for progress reports only
+};
+
+// Where a batch stands, before each module is packed.
+struct PackProgress {
+  size_t module;       // 1-based number of the module about to be packed
+  size_t modules;      // how many there are
+  uint64_t bytesDone;  // bytes of the modules before it
+  uint64_t bytes;      // bytes of all (as listed; 0 when not known)
+  const std::string* path;
 };
 
 struct PackOptions {
@@ -33,6 +53,10 @@ struct PackOptions {
   // Added to every song's tags; a name already taken from the module (title,
   // artist) gets this value instead. Names compare ignoring ASCII case.
   std::vector<std::pair<std::string, std::string>> tags;
+  // Batches: a module that cannot be packed is left out and listed in
+  // PackResult::skipped with its reason, instead of failing the whole run.
+  bool skipUnpackable = false;
+  std::function<void(const PackProgress&)> progress;  // called before each module
 };
 
 // What went wrong, for "zsftool: PATH: STEP: REASON".
@@ -48,7 +72,8 @@ struct PackedSong {
   std::string fileName;           // NAME.zsf or NAME.ztf (no folder)
   std::vector<uint8_t> bytes;     // the song file
   std::vector<uint8_t> module;    // the module the song gives back (IT: plain-PCM rewrite)
-  uint32_t moduleKind = 0;        // 0 IT, 1 XM, 2 S3M, 3 MOD
+  uint32_t moduleKind = 0;        // 0 IT, 1 XM, 2 S3M, 3 MOD, from the content
+  std::string note;               // non-empty when the name's extension names another kind
   uint32_t sampleCount = 0;       // samples cut out of the module
   std::string tagText;            // the song's tag text
 };
@@ -60,7 +85,11 @@ struct PackResult {
   uint32_t sampleCount = 0;       // samples over all songs (>= entryCount)
   uint32_t codedEntries = 0;      // entries stored Vorbis-coded
   uint64_t rawSampleBytes = 0;    // bytes of PCM the entries hold before compression/coding
+  std::vector<PackError> skipped; // with skipUnpackable: the modules left out, in order
 };
+
+// A module's name without folder and extension: its song's name unless told otherwise.
+std::string SongStem(const std::string& path);
 
 // Parses "MAJOR.MINOR" (minor in whole units: "1.9" is below "1.12").
 bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor);
@@ -69,13 +98,16 @@ bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor);
 bool SongVersionAccepted(uint8_t major, uint8_t minor);
 bool PackVersionAccepted(uint8_t major, uint8_t minor);
 
-// Packs MODULES in memory. False with ERROR set when a module cannot be read or
-// cannot be expressed in the chosen versions, or the options contradict each other.
+// Packs MODULES in memory. False with ERROR set when the options contradict each
+// other, when two songs would get the same name, or when a module cannot be read or
+// cannot be expressed in the chosen versions (with skipUnpackable: when none could).
 bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& options,
                  PackResult* result, PackError* error);
 
-// Reads each path and packs them; the file names of the songs come from the
-// modules' names with the extension replaced.
+// Reads each file just before packing it and packs them; a song's file name is its
+// stem (else the module's name) with the song's extension.
+bool PackModuleFiles(const std::vector<ModuleSource>& files, const PackOptions& options,
+                     PackResult* result, PackError* error);
 bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& options,
                      PackResult* result, PackError* error);
 
