@@ -10,19 +10,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "container/ascii_case.h"
+
 namespace {
 
 constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr const char* kHeader4 = "REGEDIT4";
 constexpr const char* kRoot = "HKEY_LOCAL_MACHINE";
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EqualFolded(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
+  return a.size() == b.size() && SameIgnoringAsciiCase(a.data(), b.data(), a.size());
 }
 
 std::string TrimRight(std::string s) {
@@ -106,17 +103,14 @@ bool HasLineBreak(const std::string& s) {
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Fold(c);
+  c = LowerAscii(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
 bool StartsWithFolded(const std::string& s, size_t at, const char* prefix) {
   size_t n = std::strlen(prefix);
-  if (s.size() - at < n) return false;
-  for (size_t k = 0; k < n; ++k)
-    if (Fold(s[at + k]) != Fold(prefix[k])) return false;
-  return true;
+  return s.size() - at >= n && SameIgnoringAsciiCase(s.data() + at, prefix, n);
 }
 
 // One value line (and, for raw types, its continuation lines). LINES[*li] is the
