@@ -10,9 +10,10 @@
 
 set(ZSF_PRODUCT_FOLDERS platform container engine samples collection ui plugin)
 
-# zsf_layer(NAME [USES layer...] [LIBRARIES lib...] UNITS unit...)
+# zsf_layer(NAME [LINUX_ONLY] [USES layer...] [LIBRARIES lib...] UNITS unit...)
+# LINUX_ONLY: checked everywhere, built only where the tools and tests are.
 function(zsf_layer name)
-  cmake_parse_arguments(PARSE_ARGV 1 _arg "" "" "USES;LIBRARIES;UNITS")
+  cmake_parse_arguments(PARSE_ARGV 1 _arg "LINUX_ONLY" "" "USES;LIBRARIES;UNITS")
   set(_sources "")
   set(_platform_suffix _posix)
   if(WIN32)
@@ -36,6 +37,9 @@ function(zsf_layer name)
   endforeach()
   list(REMOVE_DUPLICATES _allowed)
   set_property(GLOBAL PROPERTY ZSF_LAYER_ALLOWED_${name} ${_allowed})
+  if(_arg_LINUX_ONLY AND WIN32)
+    return()
+  endif()
 
   add_library(zsf_${name} STATIC ${_sources})
   target_include_directories(zsf_${name} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -124,7 +128,7 @@ endfunction()
 # helpers: what every format reads and writes with.
 zsf_layer(base LIBRARIES PkgConfig::LZO2 UNITS
   container/byte_stream container/byte_cursor container/byte_writer container/block_decompress
-  ui/password)
+  container/ascii_case ui/password)
 
 # The stand-ins for Windows and the player: settings store, files, windows, handles.
 zsf_layer(platform USES base LIBRARIES ${CMAKE_DL_LIBS} UNITS
@@ -173,11 +177,9 @@ zsf_layer(plugin USES ui song collection engine platform samples base LIBRARIES 
 
 # What the tools and tests write with: the writers beside their readers (never in the
 # plug-in).
-if(NOT WIN32)
-  zsf_layer(authoring USES song collection samples platform base
-    LIBRARIES PkgConfig::LZO2 PkgConfig::VORBISENC PkgConfig::VORBIS PkgConfig::OGG UNITS
-    container/zsf_writer samples/zsp_writer collection/zgm_writer)
-endif()
+zsf_layer(authoring LINUX_ONLY USES song collection samples platform base
+  LIBRARIES PkgConfig::LZO2 PkgConfig::VORBISENC PkgConfig::VORBIS PkgConfig::OGG UNITS
+  container/zsf_writer samples/zsp_writer collection/zgm_writer)
 
 # Everything above, for the programs that use the core whole (tools, tests, benchmarks).
 add_library(zsf_core INTERFACE)
