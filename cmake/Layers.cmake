@@ -129,10 +129,16 @@ endfunction()
 zsf_layer(base LIBRARIES PkgConfig::LZO2 UNITS
   container/byte_stream container/byte_cursor container/byte_writer container/block_decompress
   container/ascii_case ui/password)
+# lzo2's pkg-config file names the lzo folder itself; the sources include <lzo/...>.
+foreach(_dir IN LISTS LZO2_INCLUDE_DIRS)
+  get_filename_component(_parent ${_dir} DIRECTORY)
+  target_include_directories(zsf_base SYSTEM PRIVATE ${_parent})
+endforeach()
 
 # The stand-ins for Windows and the player: settings store, files, windows, handles.
 zsf_layer(platform USES base LIBRARIES ${CMAKE_DL_LIBS} UNITS
-  platform/file_size platform/module_handle platform/registry_store platform/settings_key platform/window)
+  platform/file_size platform/module_handle platform/registry_store platform/settings_key platform/window
+  platform/terminal)
 
 # The wall in front of the engine: engine/engine.h is the only includer of DUMB's header.
 zsf_layer(engine LIBRARIES zsf_dumb UNITS engine/engine)
