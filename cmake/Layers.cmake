@@ -138,7 +138,7 @@ endforeach()
 # The stand-ins for Windows and the player: settings store, files, windows, handles.
 zsf_layer(platform USES base LIBRARIES ${CMAKE_DL_LIBS} UNITS
   platform/file_size platform/module_handle platform/registry_store platform/settings_key platform/window
-  platform/terminal)
+  platform/terminal platform/file_replace)
 
 # The wall in front of the engine: engine/engine.h is the only includer of DUMB's header.
 zsf_layer(engine LIBRARIES zsf_dumb UNITS engine/engine)
@@ -170,7 +170,7 @@ zsf_layer(collection USES base UNITS
 
 # Tags, titles, settings, file information and the dialog models with their front ends.
 zsf_layer(ui USES song collection engine platform samples base UNITS
-  ui/file_replace ui/tags ui/titles ui/product_version ui/player_settings ui/file_info ui/song_length
+  ui/tags ui/titles ui/product_version ui/player_settings ui/file_info ui/song_length
   ui/dialogs/dialog_templates ui/dialogs/dialog_model ui/dialogs/dialog_resource_script
   ui/dialogs/prompt_model ui/dialogs/text_front_end ui/dialogs/dialog_front_end ui/dialogs/password_prompt
   ui/dialogs/config_model ui/dialogs/info_model ui/dialogs/message_boxes ui/dialogs/information_command)

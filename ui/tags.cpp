@@ -8,7 +8,7 @@
 #include "container/byte_stream.h"
 #include "container/byte_writer.h"
 #include "platform/file_size.h"
-#include "ui/file_replace.h"
+#include "platform/file_replace.h"
 
 namespace {
 
