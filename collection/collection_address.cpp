@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-namespace {
+#include "container/ascii_case.h"
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 bool HasScheme(const char* name) {
   for (size_t i = 0; i < kCollectionSchemeSize; ++i)
-    if (name[i] == '\0' || FoldAscii(name[i]) != kCollectionScheme[i]) return false;
+    if (name[i] == '\0' || LowerAscii(name[i]) != kCollectionScheme[i]) return false;
   return true;
 }
 

@@ -1,19 +1,17 @@
-// Playing the tunes of a ZGM collection: StartCollection loads a collection as the
-// player's CurrentCollection and opens its first sample pack as PackStream;
-// SelectTrack plays one of its entries.
+// Which entry of a collection a track number names: the one rule shared by playback
+// and by the playlist's file information.
 #pragma once
 #include <cstdint>
 
-// Loads FILE_NAME (every entry's data) in place of any previous collection, opens
-// its first sample pack and plays its first tune. 0 when that tune plays, else 1;
-// after a failure no collection is kept.
-uint32_t StartCollection(const char* fileName);
+struct Collection;
+struct CollectionEntry;
 
-// Stops the decode thread, then plays the entry at TRACK of CurrentCollection (-1:
-// the first tune). 1 without a collection, without a sample pack, for a position
-// outside the collection or an entry that does not play as a song.
-uint32_t SelectTrack(int32_t track);
+// The position TRACK names in COLLECTION: kFirstTuneTrack the first tune, another
+// negative number none. NotFound666 when there is none.
+uint32_t TrackPosition(const Collection* collection, int32_t track);
 
-// Destroys CurrentCollection and closes PackStream, which borrows its data (for
-// Quit and for failed starts). Safe to call when there is none.
-void ReleaseCollection();
+// The entry TRACK names, ready to play: null without a collection, when the
+// collection holds no sample pack (no tune plays without one), or when the position
+// holds no entry data. The entry's kind is not checked: a pack or a text named here
+// fails later as a song that does not load.
+const CollectionEntry* PlayableEntry(const Collection* collection, int32_t track);

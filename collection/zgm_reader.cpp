@@ -8,19 +8,11 @@
 
 #include "collection/collection.h"
 #include "collection/collection_stream.h"
+#include "container/ascii_case.h"
 #include "container/byte_cursor.h"
 #include "container/byte_stream.h"
 
 namespace {
-
-bool SameMagicIgnoringCase(const uint8_t* bytes) {
-  for (size_t i = 0; i < zgm::kMagicSize; ++i) {
-    uint8_t c = bytes[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
-    if (c != static_cast<uint8_t>(zgm::kMagic[i])) return false;
-  }
-  return true;
-}
 
 bool IsWanted(uint32_t position, uint32_t n, const uint32_t* wanted) {
   if (!wanted) return true;
@@ -112,7 +104,7 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
                                   const uint32_t* wanted) {
   uint8_t header[zgm::kHeaderSize];
   if (StreamRead(header, zgm::kMagicSize, s) != static_cast<int32_t>(zgm::kMagicSize) ||
-      !SameMagicIgnoringCase(header))
+      !SameIgnoringAsciiCase(reinterpret_cast<const char*>(header), zgm::kMagic, zgm::kMagicSize))
     return 1;
   const uint32_t rest = zgm::kHeaderSize - zgm::kMagicSize;
   if (StreamRead(header + zgm::kMagicSize, rest, s) != static_cast<int32_t>(rest)) return 1;

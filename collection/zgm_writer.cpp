@@ -1,13 +1,10 @@
 #include "collection/zgm_writer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "container/byte_stream.h"
 #include "container/byte_writer.h"
+#include "platform/file_replace.h"
 
 namespace {
 
@@ -52,25 +49,10 @@ bool WriteZgmFile(const std::string& path, const ZgmContents& contents, std::str
   std::vector<uint8_t> bytes;
   if (!EncodeZgm(contents, &bytes, reason)) return false;
 
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
-  ByteStream* s = StreamCreateFile(temp.c_str());
-  if (!s) return Refuse(reason, std::string("cannot create ") + temp + ": " + std::strerror(errno));
-  StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), s);
-  // StreamWrite reports what it was asked to write; the file's own state tells
-  // whether the bytes reached the disk, and fsync keeps the rename from landing
-  // before them.
-  bool written = std::fflush(s->file) == 0 && !std::ferror(s->file) &&
-                 fsync(fileno(s->file)) == 0;
-  int err = errno;
-  StreamClose(s);
-  if (!written) {
-    std::remove(temp.c_str());
-    return Refuse(reason, std::string("cannot write ") + temp + ": " + std::strerror(err));
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    err = errno;
-    std::remove(temp.c_str());
-    return Refuse(reason, std::string("cannot replace ") + path + ": " + std::strerror(err));
-  }
+  FileReplacement file;
+  if (BeginFileReplacement(path.c_str(), &file, ReplaceMode::kNewOrExisting) != 0)
+    return Refuse(reason, "cannot create " + path + ": " + std::strerror(file.error));
+  StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), file.stream);
+  if (CommitFileReplacement(&file) != 0) return Refuse(reason, "cannot write " + path + ": " + std::strerror(file.error));
   return true;
 }

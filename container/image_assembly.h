@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "container/song.h"
+#include "container/song_body.h"
 
 class ModuleFormat;
 

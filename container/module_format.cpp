@@ -17,31 +17,6 @@ static void FreeSaved(SampleRecord* saved, uint32_t count) {
 
 ModuleFormat::~ModuleFormat() { FreeSaved(saved_, savedCount_); }
 
-uint32_t ModuleFormat::SaveSamples(const SongBody* body) {
-  FreeSaved(saved_, savedCount_);
-  saved_ = nullptr;
-  savedCount_ = 0;
-  if (!body->records || body->sampleCount == 0) return 0;
-  auto* saved = static_cast<SampleRecord*>(std::calloc(body->sampleCount, sizeof(SampleRecord)));
-  if (!saved) return 1;
-  for (uint32_t i = 0; i < body->sampleCount; ++i) {
-    const SampleRecord& from = body->records[i];
-    saved[i] = from;
-    saved[i].data = nullptr;
-    if (from.data) {
-      saved[i].data = static_cast<uint8_t*>(std::malloc(from.size ? from.size : 1));
-      if (!saved[i].data) {
-        FreeSaved(saved, i);
-        return 1;
-      }
-      if (from.size) std::memcpy(saved[i].data, from.data, from.size);
-    }
-  }
-  saved_ = saved;
-  savedCount_ = body->sampleCount;
-  return 0;
-}
-
 uint32_t ModuleFormat::RestoreSamples(SongBody* body) {
   if (!saved_) return 0;
   for (uint32_t i = 0; i < savedCount_ && i < body->sampleCount; ++i) {

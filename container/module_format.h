@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "container/song.h"
+#include "container/song_body.h"
 
 class ByteCursor;
 struct ByteStream;
@@ -29,11 +29,9 @@ class ModuleFormat {
   // Frees samples saved and never restored.
   virtual ~ModuleFormat();
 
-  // Keeps a copy of every body record with its own data.
-  uint32_t SaveSamples(const SongBody* body);
   // Puts the saved raw data back into the body's records and drops the copies. 0.
   uint32_t RestoreSamples(SongBody* body);
-  // SaveSamples and conversion in one: the raw buffers move into the saved records
+  // Saves the samples and converts them in one: the raw buffers move into the saved records
   // (no copy) and each record gets a new buffer with CONVERT's output, so the body
   // holds the stored form until RestoreSamples hands the raw buffers back.
   uint32_t ConvertSamples(void (*convert)(const uint8_t*, uint8_t*, uint32_t, bool), SongBody* body);

@@ -12,17 +12,6 @@
 // The count a load reports before it has read anything.
 static constexpr uint32_t kSampleCountNotLoaded = 666;
 
-void ReleaseSongBody(SongBody* body) {
-  if (body->records) {
-    for (uint32_t i = 0; i < body->sampleCount; ++i) std::free(body->records[i].data);
-  }
-  std::free(body->records);
-  std::free(body->structure);
-  std::free(body->sampleSizes);
-  std::free(body->sampleOffsets);
-  *body = SongBody{};
-}
-
 Song::Song() : store_(SampleStoreCreate()) {}
 
 Song::~Song() {

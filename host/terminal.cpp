@@ -2,27 +2,20 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 
+#include "platform/terminal.h"
+
 namespace {
 
 // Kept where a signal handler can reach them.
-struct termios gSaved;
-volatile sig_atomic_t gRawActive = 0;
+RawTerminal* volatile gRaw = nullptr;
 volatile sig_atomic_t gQuit = 0;
 
-void RestoreTerminal() {
-  if (gRawActive) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &gSaved);
-    gRawActive = 0;
-  }
-}
-
 void OnQuitSignal(int sig) {
-  RestoreTerminal();
+  if (RawTerminal* raw = gRaw) raw->Restore();
   if (gQuit) {
     signal(sig, SIG_DFL);
     raise(sig);
@@ -31,34 +24,19 @@ void OnQuitSignal(int sig) {
   gQuit = 1;
 }
 
-bool ReadByte(unsigned char* c, int timeoutMs) {
-  struct pollfd p = {STDIN_FILENO, POLLIN, 0};
-  if (poll(&p, 1, timeoutMs) <= 0) return false;
-  return read(STDIN_FILENO, c, 1) == 1;
-}
-
 }  // namespace
 
-bool StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
-bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool StdinIsTerminal() { return IsTerminal(STDIN_FILENO); }
+bool StdoutIsTerminal() { return IsTerminal(STDOUT_FILENO); }
 
-RawKeys::RawKeys() {
-  if (!StdinIsTerminal() || tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
-  struct termios raw = gSaved;
-  // No line editing and no echo; signals stay on so Ctrl-C still quits.
-  raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
-  raw.c_cc[VMIN] = 0;
-  raw.c_cc[VTIME] = 0;
-  gRawActive = 1;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) {
-    gRawActive = 0;
-    return;
-  }
-  active_ = true;
+RawKeys::RawKeys() : raw_(new RawTerminal(STDIN_FILENO, false)) {
+  active_ = raw_->active();
+  gRaw = raw_.get();
 }
 
 RawKeys::~RawKeys() {
-  if (active_) RestoreTerminal();
+  gRaw = nullptr;
+  raw_->Restore();
 }
 
 Key RawKeys::Read(int timeoutMs) {
@@ -66,16 +44,16 @@ Key RawKeys::Read(int timeoutMs) {
     if (timeoutMs > 0) poll(nullptr, 0, timeoutMs);
     return Key::None;
   }
-  unsigned char c;
-  if (!ReadByte(&c, timeoutMs)) return Key::None;
+  const int c = ReadByte(STDIN_FILENO, timeoutMs);
+  if (c < 0) return Key::None;
   switch (c) {
     case ' ': return Key::PauseResume;
     case 'n': case 'N': return Key::Next;
     case 'q': case 'Q': return Key::Quit;
     case 0x1b: {
       // Arrow keys arrive as ESC [ C / ESC [ D (or ESC O C / ESC O D).
-      unsigned char a, b;
-      if (!ReadByte(&a, 50) || (a != '[' && a != 'O') || !ReadByte(&b, 50)) return Key::None;
+      const int a = ReadByte(STDIN_FILENO, 50);
+      const int b = a == '[' || a == 'O' ? ReadByte(STDIN_FILENO, 50) : -1;
       if (b == 'C') return Key::SeekForward;
       if (b == 'D') return Key::SeekBack;
       return Key::None;

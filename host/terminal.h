@@ -1,7 +1,10 @@
 // The player's terminal: single keys without Enter while a song plays, the terminal
 // restored on every way out (normal end, exceptions, signals), and the status line.
 #pragma once
+#include <memory>
 #include <string>
+
+class RawTerminal;
 
 enum class Key { None, PauseResume, SeekBack, SeekForward, Next, Quit };
 
@@ -22,6 +25,7 @@ class RawKeys {
   Key Read(int timeoutMs);
 
  private:
+  std::unique_ptr<RawTerminal> raw_;
   bool active_ = false;
 };
 

@@ -10,19 +10,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "container/ascii_case.h"
+#include "container/byte_stream.h"
+#include "platform/file_replace.h"
+
 namespace {
 
 constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr const char* kHeader4 = "REGEDIT4";
 constexpr const char* kRoot = "HKEY_LOCAL_MACHINE";
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EqualFolded(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
+  return a.size() == b.size() && SameIgnoringAsciiCase(a.data(), b.data(), a.size());
 }
 
 std::string TrimRight(std::string s) {
@@ -106,17 +105,14 @@ bool HasLineBreak(const std::string& s) {
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Fold(c);
+  c = LowerAscii(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
 bool StartsWithFolded(const std::string& s, size_t at, const char* prefix) {
   size_t n = std::strlen(prefix);
-  if (s.size() - at < n) return false;
-  for (size_t k = 0; k < n; ++k)
-    if (Fold(s[at + k]) != Fold(prefix[k])) return false;
-  return true;
+  return s.size() - at >= n && SameIgnoringAsciiCase(s.data() + at, prefix, n);
 }
 
 // One value line (and, for raw types, its continuation lines). LINES[*li] is the
@@ -205,17 +201,6 @@ std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -423,25 +408,11 @@ bool RegistryStore::SaveTo(const std::string& file) {
     fileExisted_ = false;
   }
 
-  std::string temp = file + ".XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) return false;
-  struct stat old;
-  mode_t mode = stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, FormatRegistryText(doc_)) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(name.data(), file.c_str()) != 0) {
-    unlink(name.data());
-    return false;
-  }
-  // Make the rename itself durable.
-  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
+  FileReplacement replacement;
+  if (BeginFileReplacement(file.c_str(), &replacement, ReplaceMode::kNewOrExisting) != 0) return false;
+  const std::string text = FormatRegistryText(doc_);
+  StreamWrite(text.data(), static_cast<uint32_t>(text.size()), replacement.stream);
+  if (CommitFileReplacement(&replacement) != 0) return false;
   fileExisted_ = true;
   return true;
 }

@@ -1,12 +1,27 @@
-// A window handle on Linux: a record the host owns whose first field posts a
-// message to it. The plug-in posts the end-of-song message through it.
+// The player's window and the conventions of its records on each platform: the
+// handles its records carry, the calling convention and export of the plug-in's
+// entry point, and posting a message to the player's main window.
+//
+// On Linux a window is a record the host owns whose first field posts a message to it.
 #pragma once
 #include <cstdint>
 
+#if defined(_WIN32)
+#include <windows.h>
+#define ZSF_CDECL __cdecl
+#define ZSF_EXPORT __declspec(dllexport)
+using HostWindow = HWND;
+using HostInstance = HINSTANCE;
+#else
+#define ZSF_CDECL
+#define ZSF_EXPORT __attribute__((visibility("default")))
 struct PlatformWindow {
   void (*post_message)(void* window, unsigned message, uintptr_t wparam, intptr_t lparam);
 };
+using HostWindow = PlatformWindow*;
+using HostInstance = void*;
+#endif
 
-// Posts MESSAGE to WINDOW; a null window (or one without a post function) posts nothing.
-void PlatformPostMessage(PlatformWindow* window, unsigned message, uintptr_t wparam,
-                         intptr_t lparam);
+// Posts MESSAGE to WINDOW without waiting; a null window (on Linux also one without a
+// post function) is given nothing.
+void PostWindowMessage(HostWindow window, unsigned message, uintptr_t wparam, intptr_t lparam);

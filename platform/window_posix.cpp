@@ -1,6 +1,5 @@
 #include "platform/window.h"
 
-void PlatformPostMessage(PlatformWindow* window, unsigned message, uintptr_t wparam,
-                         intptr_t lparam) {
+void PostWindowMessage(HostWindow window, unsigned message, uintptr_t wparam, intptr_t lparam) {
   if (window && window->post_message) window->post_message(window, message, wparam, lparam);
 }

@@ -9,22 +9,14 @@
 #include "plugin/player_state.h"
 #include "ui/player_settings.h"
 
-#if !defined(_WIN32)
 #include "platform/window.h"
-#endif
 
 namespace {
 
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void PostEndOfSong(In_Module* host) {
-#if defined(_WIN32)
-  PostMessage(host->hMainWindow, kWmWaMpegEof, 0, 0);
-#else
-  PlatformPostMessage(host->hMainWindow, kWmWaMpegEof, 0, 0);
-#endif
-}
+void PostEndOfSong(In_Module* host) { PostWindowMessage(host->hMainWindow, kWmWaMpegEof, 0, 0); }
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 // The record's dialog slots: configuration, About and file information, shown by the
 // platform's dialog front end over the host's window.
-#include "plugin/module_record.h"
 #include "plugin/player_state.h"
 #include "plugin/plugin_slots.h"
 #include "ui/dialogs/config_model.h"
 #include "ui/dialogs/dialog_front_end.h"
+#include "ui/dialogs/information_command.h"
 #include "ui/dialogs/message_boxes.h"
 #include "ui/player_settings.h"
 
@@ -15,7 +15,7 @@ void Config(HostWindow parent) {
 }
 
 void About(HostWindow parent) {
-  DialogFrontEnd(parent).ShowMessage(AboutBox(kVersionMajor, kVersionMinor, kBuildNumber));
+  DialogFrontEnd(parent).ShowMessage(AboutBox());
 }
 
 int InfoBox(const char* file, HostWindow parent) {

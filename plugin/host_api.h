@@ -4,17 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#if defined(_WIN32)
-#include <windows.h>
-#define ZSF_CDECL __cdecl
-using HostWindow = HWND;
-using HostInstance = HINSTANCE;
-#else
-#define ZSF_CDECL
 #include "platform/window.h"
-using HostWindow = PlatformWindow*;
-using HostInstance = void*;
-#endif
 
 // The end-of-song message posted to the player's main window.
 inline constexpr unsigned kWmWaMpegEof = 0x402;  // WM_USER + 2

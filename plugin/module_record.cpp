@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "collection/collection.h"
+#include "plugin/collection_playback.h"
 #include "container/byte_stream.h"
 #include "container/song.h"
 #include "engine/engine.h"
@@ -13,6 +13,7 @@
 #include "plugin/player_state.h"
 #include "plugin/plugin_slots.h"
 #include "ui/player_settings.h"
+#include "ui/product_version.h"
 
 namespace {
 
@@ -50,10 +51,7 @@ In_Module gRecord = [] {
 // Frees what the player state owns outside playback: the collection, the song, a
 // pending module image and the collection streams.
 void ReleaseOwned(PlayerState& p) {
-  if (p.CurrentCollection) {
-    CollectionDestroy(p.CurrentCollection);
-    p.CurrentCollection = nullptr;
-  }
+  ReleaseCollection();
   if (p.CurrentSong) {
     delete p.CurrentSong;
     p.CurrentSong = nullptr;
@@ -61,17 +59,15 @@ void ReleaseOwned(PlayerState& p) {
   }
   if (p.PendingImage.data) std::free(p.PendingImage.data);
   p.PendingImage = ModuleImage{};
-  if (p.PackStream) StreamClose(p.PackStream);
-  if (p.TrackStream) StreamClose(p.TrackStream);
-  p.PackStream = nullptr;
+  StreamClose(p.TrackStream);
   p.TrackStream = nullptr;
 }
 
 }  // namespace
 
 In_Module* GetModuleRecord() {
-  std::snprintf(gDescription, sizeof gDescription, kDescriptionFormat, kVersionMajor,
-                kVersionMinor, kBuildNumber);
+  FormatProductLine(gDescription, sizeof gDescription);
+  Player().Host = &gRecord;
   return &gRecord;
 }
 

@@ -3,12 +3,6 @@
 #pragma once
 #include "plugin/host_api.h"
 
-// The version shown in the description and the About box.
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 666;
-inline constexpr int kBuildNumber = 1073;
-inline constexpr const char* kDescriptionFormat = "Quorvath ZSF Player v%d.%.2d (b %d)";
-
 In_Module* GetModuleRecord();
 
 // The record's own slots (the others: plugin/plugin_slots.h).

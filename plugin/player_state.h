@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <thread>
 
 #include "container/song.h"
@@ -11,6 +12,7 @@
 struct ByteStream;
 struct Collection;
 struct DUH;
+struct In_Module;
 struct PlayerSettings;
 
 inline constexpr uint32_t kNameSize = 260;
@@ -22,6 +24,9 @@ inline constexpr uint32_t kBlockBufferBytes = 4096;
 inline constexpr uint32_t kSampleBufferBytes = 2 * kBlockBufferBytes + 1024;
 
 struct PlayerState {
+  // The player's record, set when the player takes it from the export: the output
+  // module, the hooks and the main window every slot reaches through it.
+  In_Module* Host = nullptr;
   void* InstanceHandle = nullptr;
   PlayerSettings* Settings = nullptr;
   Song* CurrentSong = nullptr;
@@ -50,3 +55,6 @@ struct PlayerState {
 
 // The one player state of the process.
 PlayerState& Player();
+
+// Copies SRC (null: empty) into one of the state's name fields, cut to fit.
+inline void CopyName(char* dst, const char* src) { std::snprintf(dst, kNameSize, "%s", src ? src : ""); }

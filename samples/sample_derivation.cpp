@@ -60,73 +60,57 @@ void ScaleReverse(const uint8_t* last, uint8_t* dst, uint32_t n, uint32_t width,
   for (uint32_t i = 0; i < n; ++i) WriteSampleForward(dst, width, Scale(ReadSampleBackward(last, width), f));
 }
 
-// A version-2 source that is not a join: copy, reverse or cut one entry, with gain.
-uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry,
-                    uint8_t transform, uint32_t a, float gain) {
+// The transform codes of a sample source, as the song bodies store them.
+enum class Transform : uint8_t { kCopy = 0, kReverse = 1, kCut = 2, kJoin = 3, kReverseCut = 4 };
+
+// What a reversed cut keeps, the one place the two body versions disagree: version 1
+// songs play the entry's last samples backward, version 2 songs its first.
+enum class ReversedCutKeeps { kLastSamples, kFirstSamples };
+
+// Copy, reverse or cut one entry, scaled by FACTOR (a PLAIN copy is the entry's bytes
+// as they are). A cut of A bytes longer than the entry fails; an odd 16-bit size stops
+// at its last whole sample and leaves the byte after it zero. Both body versions
+// derive their single-entry samples here.
+uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry, uint8_t code, uint32_t a,
+                    double factor, bool plain, ReversedCutKeeps keeps) {
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
   const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
-  if (transform == 3 || transform > 4) {
+  const Transform transform = static_cast<Transform>(code);
+  const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
+  if (code > 4 || transform == Transform::kJoin || (!e.data && e.size != 0) || (cut && a > e.size)) {
     Fail(out);
     return 1;
   }
-  if (!e.data && e.size != 0) {
+  const uint32_t w = e.bits, step = SampleBytes(w);
+  if (cut) out->size = a;
+  out->data = Allocate(out->size);
+  if (!out->data) {
     Fail(out);
     return 1;
   }
-  const uint32_t w = e.bits;
-  const double f = static_cast<double>(gain);
-  uint32_t gainBits;
-  std::memcpy(&gainBits, &gain, sizeof gainBits);
-  const float hundred = 100.0f;
-  uint32_t hundredBits;
-  std::memcpy(&hundredBits, &hundred, sizeof hundredBits);
+  if (transform == Transform::kCopy && plain) {
+    if (e.size) std::memcpy(out->data, e.data, e.size);
+    return 0;
+  }
+  const uint32_t whole = WholeBytes(out->size, w);
+  if (out->size != whole) out->data[out->size - 1] = 0;
+  if (transform == Transform::kCopy || transform == Transform::kCut) {
+    ScaleForward(e.data, out->data, whole, w, factor);
+  } else if (whole) {
+    const uint8_t* last = transform == Transform::kReverseCut && keeps == ReversedCutKeeps::kLastSamples
+                              ? e.data + WholeBytes(e.size, w) - step
+                              : e.data + whole - step;
+    ScaleReverse(last, out->data, whole / step, w, factor);
+  }
+  return 0;
+}
 
-  switch (transform) {
-    case 0:
-    case 1: {
-      out->data = Allocate(e.size);
-      if (!out->data) break;
-      if (transform == 0 && gainBits == hundredBits) {
-        if (e.size) std::memcpy(out->data, e.data, e.size);
-        return 0;
-      }
-      const uint32_t whole = WholeBytes(e.size, w);
-      // An odd trailing byte of 16-bit data is no sample: it is left as zero.
-      if (e.size != whole) out->data[e.size - 1] = 0;
-      if (transform == 0) {
-        ScaleForward(e.data, out->data, whole, w, f);
-      } else if (whole) {
-        ScaleReverse(e.data + whole - SampleBytes(w), out->data, whole / SampleBytes(w), w, f);
-      }
-      return 0;
-    }
-    case 2:
-    case 4: {
-      // A cut longer than the entry fails; an odd 16-bit cut stops at its last
-      // whole sample and leaves the byte after it zero.
-      if (a > e.size) break;
-      out->size = a;
-      out->data = Allocate(a);
-      if (!out->data) break;
-      const uint32_t cut = WholeBytes(a, w);
-      if (a != cut) out->data[a - 1] = 0;
-      if (transform == 2) {
-        ScaleForward(e.data, out->data, cut, w, f);
-      } else if (cut) {
-        // The first bytes, written backward from the output's last whole sample.
-        const uint8_t* src = e.data;
-        uint8_t* dst = out->data + cut - SampleBytes(w);
-        for (uint32_t i = 0; i < cut / SampleBytes(w); ++i) {
-          WriteSampleBackward(dst, w, Scale(ReadSampleForward(src, w), f));
-        }
-      }
-      return 0;
-    }
-  }
-  Fail(out);
-  return 1;
+// Version 2's plain copy is asked for with a gain of exactly 100.0.
+bool IsPlainGain(float gain) {
+  const float hundred = 100.0f;
+  return std::memcmp(&gain, &hundred, sizeof gain) == 0;
 }
 
 // A joined sample larger than this is refused: joins double a size per table entry,
@@ -184,10 +168,11 @@ class JoinMeasure {
     s.state = Shape::kFailed;
     if (!store_ || src.entry >= store_->entryCount) return;
     const SampleRecord& e = SampleStoreSlot(store_, src.entry);
-    if (src.code != 3) {
-      if (src.code > 4 || (!e.data && e.size != 0)) return;
-      if ((src.code == 2 || src.code == 4) && src.a > e.size) return;
-      s.size = src.code == 2 || src.code == 4 ? src.a : e.size;
+    const Transform transform = static_cast<Transform>(src.code);
+    if (transform != Transform::kJoin) {
+      const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
+      if (src.code > 4 || (!e.data && e.size != 0) || (cut && src.a > e.size)) return;
+      s.size = cut ? src.a : e.size;
       s.bits = e.bits;
       s.leaf = i;
       s.state = Shape::kDone;
@@ -234,7 +219,9 @@ uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSo
   if (!shape) return 1;
   const SampleSource& leaf = measure.Source(shape->leaf);
   DerivedSample first;
-  if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain) != 0 || !first.data) {
+  if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain, IsPlainGain(leaf.gain),
+                 ReversedCutKeeps::kFirstSamples) != 0 ||
+      !first.data) {
     Fail(&first);
     return 1;
   }
@@ -294,79 +281,39 @@ uint32_t SampleSourceTableAppendSample(SampleSourceTable* table, uint32_t source
 
 uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t entry,
                       uint8_t transform, uint32_t parameter, uint8_t volumePercent) {
+  const double f = volumePercent / 100.0;
+  if (transform != static_cast<uint8_t>(Transform::kJoin))
+    return DeriveLeaf(store, out, entry, transform, parameter, f, volumePercent == 100, ReversedCutKeeps::kLastSamples);
+  // Version 1's join: the entry, then the entry PARAMETER names at the volume.
   ClearOutput(out);
   if (!store || entry >= store->entryCount) return 1;
   const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
-  if (transform > 4 || (!e.data && e.size != 0)) {
+  const uint32_t w = e.bits;
+  const SampleRecord* second = parameter < store->entryCount ? &SampleStoreSlot(store, parameter) : nullptr;
+  // Parts of different widths have no common form: refused.
+  if ((!e.data && e.size != 0) || !second || second->size == 0 || !second->data ||
+      SampleBytes(second->bits) != SampleBytes(w) || uint64_t{e.size} + second->size > 0xFFFFFFFFu) {
     Fail(out);
     return 1;
   }
-  const uint32_t w = e.bits;
-  const uint32_t step = SampleBytes(w);
-  const double f = volumePercent / 100.0;
-  const uint32_t whole = WholeBytes(e.size, w);
-
-  switch (transform) {
-    case 0:
-    case 1: {
-      out->data = Allocate(e.size);
-      if (!out->data) break;
-      if (transform == 0 && volumePercent == 100) {
-        if (e.size) std::memcpy(out->data, e.data, e.size);
-        return 0;
-      }
-      if (e.size != whole) out->data[e.size - 1] = 0;
-      if (transform == 0) {
-        ScaleForward(e.data, out->data, whole, w, f);
-      } else if (whole) {
-        ScaleReverse(e.data + whole - step, out->data, whole / step, w, f);
-      }
-      return 0;
-    }
-    case 2:
-    case 4: {
-      const uint32_t n = parameter;
-      if (n > e.size) break;
-      out->size = n;
-      out->data = Allocate(n);
-      if (!out->data) break;
-      const uint32_t cut = WholeBytes(n, w);
-      if (n != cut) out->data[n - 1] = 0;
-      if (transform == 2) {
-        ScaleForward(e.data, out->data, cut, w, f);
-      } else if (cut) {
-        // The last whole samples, in reverse order.
-        ScaleReverse(e.data + whole - step, out->data, cut / step, w, f);
-      }
-      return 0;
-    }
-    case 3: {
-      if (parameter >= store->entryCount) break;
-      const SampleRecord& second = SampleStoreSlot(store, parameter);
-      if (second.size == 0 || !second.data) break;
-      // Parts of different widths have no common form: refused.
-      if (SampleBytes(second.bits) != step) break;
-      const uint64_t total = static_cast<uint64_t>(e.size) + second.size;
-      if (total > 0xFFFFFFFFu) break;
-      out->size = static_cast<uint32_t>(total);
-      out->data = Allocate(out->size);
-      if (!out->data) break;
-      if (e.size) std::memcpy(out->data, e.data, e.size);
-      uint8_t* tail = out->data + e.size;
-      const uint32_t secondWhole = WholeBytes(second.size, w);
-      if (second.size != secondWhole) out->data[out->size - 1] = 0;
-      ScaleForward(second.data, tail, secondWhole, w, f);
-      return 0;
-    }
+  out->size = e.size + second->size;
+  out->data = Allocate(out->size);
+  if (!out->data) {
+    Fail(out);
+    return 1;
   }
-  Fail(out);
-  return 1;
+  if (e.size) std::memcpy(out->data, e.data, e.size);
+  const uint32_t secondWhole = WholeBytes(second->size, w);
+  if (second->size != secondWhole) out->data[out->size - 1] = 0;
+  ScaleForward(second->data, out->data + e.size, secondWhole, w, f);
+  return 0;
 }
 
 uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
                                 uint8_t transform, uint32_t a, uint32_t b, float gain,
                                 const SampleSourceTable* table) {
-  if (transform != 3) return DeriveLeaf(store, out, entry, transform, a, gain);
+  if (transform != static_cast<uint8_t>(Transform::kJoin))
+    return DeriveLeaf(store, out, entry, transform, a, gain, IsPlainGain(gain), ReversedCutKeeps::kFirstSamples);
   return DeriveJoin(store, out, SampleSource{entry, 0, transform, a, b, gain}, table);
 }

@@ -1,8 +1,13 @@
 #include "ui/file_info.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
+#include "collection/collection.h"
+#include "collection/collection_address.h"
+#include "collection/track_selection.h"
+#include "container/byte_stream.h"
 #include "ui/tags.h"
 #include "ui/titles.h"
 
@@ -45,4 +50,48 @@ void GetSongFileInfo(const char* file, char* title, int* lengthMs, const PlayerS
     FreeTagList(&tags);
   }
   std::free(text);
+}
+
+void GetCollectionTrackInfo(const char* name, char* title, int* lengthMs, const PlayerSettings& settings) {
+  CollectionAddress address = ParseCollectionAddress(name);
+  Collection* collection = CollectionCreate();
+  if (!collection) return;
+  // First the entry heads only (an empty wanted list), to find the wanted position.
+  static const uint32_t kNothing = 0;
+  if (LoadCollection(collection, address.file.c_str(), 0, &kNothing) != 0) {
+    CollectionDestroy(collection);
+    return;
+  }
+  uint32_t position = TrackPosition(collection, address.track);
+  const CollectionEntry* head = GetEntry(collection, position);
+  Collection* loaded = nullptr;
+  const CollectionEntry* entry = nullptr;
+  if (head) {
+    loaded = CollectionCreate();
+    if (loaded && LoadCollection(loaded, address.file.c_str(), 1, &position) == 0)
+      entry = GetEntry(loaded, position);
+  }
+  CollectionDestroy(collection);
+
+  ByteStream* stream = entry && entry->data ? StreamOpenMemory(entry->data, entry->size, 0) : nullptr;
+  TagList tags;
+  InitTagList(&tags);
+  if (stream) ReadTags(stream, &tags);
+
+  if (title) {
+    if (stream) {
+      FormatTitle(&tags, settings.TitleOutput, title, kHostTitleSize);
+    } else {
+      std::snprintf(title, kHostTitleSize, "%s", name);
+    }
+  }
+  if (lengthMs) {
+    *lengthMs = kUnknownLengthMs;
+    int32_t at = stream ? FindTag(&tags, "length") : -1;
+    // A collection track is never loaded for its length.
+    if (at >= 0) *lengthMs = StoredLengthToMs(tags.values[at]);
+  }
+  FreeTagList(&tags);
+  StreamClose(stream);
+  CollectionDestroy(loaded);
 }

@@ -8,7 +8,7 @@
 #include "container/byte_stream.h"
 #include "container/byte_writer.h"
 #include "platform/file_size.h"
-#include "ui/file_replace.h"
+#include "platform/file_replace.h"
 
 namespace {
 
@@ -70,13 +70,6 @@ const char* FindBytes(const char* hay, size_t length, size_t from, const char* n
 
 }  // namespace
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (LowerAscii(*a) != LowerAscii(*b)) return false;
-  return *a == *b;
-}
 
 bool FindTagBlock(ByteStream* stream, TagBlockPlace* place) {
   if (!stream || stream->size < TagBlock::kLengthFieldSize) return false;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "container/ascii_case.h"  // tag names compare ignoring ASCII case
+
 struct ByteStream;
 
 struct TagBlock {
@@ -91,6 +93,4 @@ uint32_t LookupTagValues(const char* path, const char* const* names, char* const
 void LookupTagValuesInText(const char* text, size_t length, const char* const* names,
                            char* const* values, int32_t count, size_t valueSize);
 
-// ASCII-only case folding, the rule for every tag name comparison.
-char LowerAscii(char c);
-bool EqualsIgnoringAsciiCase(const char* a, const char* b);
+

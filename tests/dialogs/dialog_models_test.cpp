@@ -13,6 +13,7 @@
 #include "support/song_maker.h"
 #include "ui/dialogs/config_model.h"
 #include "ui/dialogs/info_model.h"
+#include "ui/dialogs/information_command.h"
 #include "ui/dialogs/message_boxes.h"
 #include "ui/dialogs/prompt_model.h"
 #include "ui/password.h"

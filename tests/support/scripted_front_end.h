@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ui/dialogs/text_front_end.h"
-#include "ui/prompt_dialog.h"
+#include "ui/dialogs/dialog_model.h"
 #include "ui/tags.h"
 
 namespace zsftest {

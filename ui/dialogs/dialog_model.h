@@ -11,7 +11,13 @@
 
 #include "ui/dialogs/dialog_templates.h"
 
-struct PromptRequest;
+inline constexpr size_t kPromptAnswerSize = 200;  // 199 characters and a terminator
+
+// The one-line prompt a dialog or the playback path asks for.
+struct PromptRequest {
+  const char* prompt;  // shown as label and caption
+  char* answer;        // kPromptAnswerSize bytes: the initial answer in, the typed one out
+};
 
 // Command identifiers a front end delivers besides the controls' own ids.
 inline constexpr int kCommandOk = 1;      // the OK button, or Enter

@@ -6,15 +6,13 @@
 
 #include "container/byte_stream.h"
 #include "container/song.h"
-#include "ui/password.h"
-#include "ui/prompt_dialog.h"
+#include "ui/dialogs/password_prompt.h"
 
 namespace {
 
 constexpr const char* kEditPrompt = "Enter a New Value";
 constexpr const char* kNamePrompt = "Name the Tag";
 constexpr const char* kValuePrompt = "Set the Value";
-constexpr const char* kPasswordPrompt = "Enter a Password";
 constexpr const char* kRemoveQuestion = "Are you sure you want to delete this tag?";
 constexpr const char* kRemoveCaption = "ZSFPlay";
 constexpr const char* kSongSniff = "ZSF";
@@ -153,10 +151,7 @@ void InfoModel::RemoveSelectedTag() {
 }
 
 void InfoModel::SetPassword() {
-  char answer[kPromptAnswerSize] = "";
-  PromptRequest request{kPasswordPrompt, answer};
-  if (!services_.Prompt(request)) return;
-  passwordKey_ = HashPassword(answer, static_cast<uint32_t>(std::strlen(answer)));
+  AskPassword(services_, &passwordKey_);
 }
 
 void InfoModel::Destroy() {

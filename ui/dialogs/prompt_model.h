@@ -3,7 +3,6 @@
 // Escape and the close command leave it open, so the caller always gets an answer.
 #pragma once
 #include "ui/dialogs/dialog_model.h"
-#include "ui/prompt_dialog.h"
 
 class PromptModel : public DialogModel {
  public:

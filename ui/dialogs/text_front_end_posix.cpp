@@ -1,7 +1,5 @@
 #include "ui/dialogs/text_front_end.h"
 
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/terminal.h"
 #include "ui/dialogs/prompt_model.h"
 
 namespace {
@@ -95,27 +94,6 @@ std::string Frame(const std::string& caption, const std::vector<std::string>& bo
   return s;
 }
 
-// Raw keys on a terminal for the length of one dialog; restored on every way out.
-class RawMode {
- public:
-  explicit RawMode(int fd) : fd_(fd) {
-    if (tcgetattr(fd_, &saved_) != 0) return;
-    termios raw = saved_;
-    raw.c_lflag &= ~(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    active_ = tcsetattr(fd_, TCSANOW, &raw) == 0;
-  }
-  ~RawMode() {
-    if (active_) tcsetattr(fd_, TCSANOW, &saved_);
-  }
-
- private:
-  int fd_;
-  termios saved_{};
-  bool active_ = false;
-};
-
 enum class Key { None, End, Tab, BackTab, Up, Down, Enter, Space, Escape, Backspace, Char };
 
 // Reads keys from a terminal. A byte read while looking for an escape sequence that
@@ -158,12 +136,7 @@ class KeyReader {
       pending_ = -1;
       return c;
     }
-    if (timeoutMs >= 0) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, timeoutMs) <= 0) return -1;
-    }
-    unsigned char c;
-    return read(fd_, &c, 1) == 1 ? c : -1;
+    return ReadByte(fd_, timeoutMs);
   }
 
   int fd_;
@@ -244,7 +217,7 @@ std::string RenderMessageBox(const MessageBoxModel& box) {
 TextFrontEnd::TextFrontEnd(FILE* in, FILE* out, bool terminal) : in_(in), out_(out), terminal_(terminal) {}
 
 TextFrontEnd& TextFrontEnd::Standard() {
-  static TextFrontEnd standard(stdin, stdout, isatty(STDIN_FILENO) == 1);
+  static TextFrontEnd standard(stdin, stdout, IsTerminal(STDIN_FILENO));
   return standard;
 }
 
@@ -295,7 +268,7 @@ bool TextFrontEnd::Prompt(PromptRequest& request) {
 MessageAnswer TextFrontEnd::ShowMessage(const MessageBoxModel& box) {
   Show(RenderMessageBox(box));
   if (terminal_) {
-    RawMode raw(fileno(in_));
+    RawTerminal raw(fileno(in_), true);
     KeyReader keys(fileno(in_));
     for (;;) {
       char ch = 0;
@@ -396,7 +369,7 @@ bool TextFrontEnd::DriveByKeys(DialogModel& model) {
     }
   // One raw mode for the whole dialog: switching modes between keys could lose keys
   // typed ahead. A prompt opened from here saves and restores this same raw mode.
-  RawMode raw(fd);
+  RawTerminal raw(fd, true);
   KeyReader keys(fd);
   while (!model.Closed()) {
     Show(RenderDialog(model, focus) +

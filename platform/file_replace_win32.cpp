@@ -1,4 +1,4 @@
-#include "ui/file_replace.h"
+#include "platform/file_replace.h"
 
 #include <io.h>
 #include <windows.h>
@@ -44,23 +44,32 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 }  // namespace
 
-uint32_t BeginFileReplacement(const char* path, FileReplacement* r) {
+uint32_t BeginFileReplacement(const char* path, FileReplacement* r, ReplaceMode mode) {
   *r = FileReplacement{};
-  if (!path || !*path) return 1;
-  std::string target = FullPath(path);
-  if (target.empty()) return 1;
-  DWORD attributes = GetFileAttributesA(target.c_str());
-  // A read-only song is one its owner does not want changed.
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+  if (!path || !*path) {
+    r->error = ERROR_INVALID_NAME;
     return 1;
+  }
+  std::string target = FullPath(path);
+  if (target.empty()) {
+    r->error = static_cast<int>(GetLastError());
+    return 1;
+  }
+  DWORD attributes = GetFileAttributesA(target.c_str());
+  const bool missing = attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+  // A read-only song is one its owner does not want changed.
+  if (!(missing && mode == ReplaceMode::kNewOrExisting) &&
+      (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))) {
+    r->error = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_ACCESS_DENIED;
+    return 1;
+  }
 
   // A name of our own beside the target, created exclusively (CREATE_NEW), so that
   // nothing the user or another writer owns is ever opened or truncated.
   std::string temporary;
   for (unsigned attempt = 0; attempt < 1000 && temporary.empty(); ++attempt) {
     char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".tags-%lx-%u",
+    std::snprintf(suffix, sizeof suffix, ".new-%lx-%u",
                   static_cast<unsigned long>(GetCurrentProcessId()), attempt);
     std::string candidate = target + suffix;
     HANDLE h = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -69,10 +78,14 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* r) {
       CloseHandle(h);
       temporary = candidate;
     } else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+      r->error = static_cast<int>(GetLastError());
       return 1;  // the folder is not writable
     }
   }
-  if (temporary.empty()) return 1;
+  if (temporary.empty()) {
+    r->error = ERROR_FILE_EXISTS;
+    return 1;
+  }
 
   r->target = CopyText(target);
   r->temporary = CopyText(temporary);
@@ -105,7 +118,10 @@ uint32_t CommitFileReplacement(FileReplacement* r) {
     ok = MoveFileExA(r->temporary, r->target,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
-  if (!ok) DeleteFileA(r->temporary);
+  if (!ok) {
+    r->error = static_cast<int>(GetLastError());
+    DeleteFileA(r->temporary);
+  }
   Release(r);
   return ok ? 0 : 1;
 }

@@ -1,0 +1,32 @@
+// FileReplacement: writes a file without ever leaving it half-written. The new
+// contents go to a temporary file of an unpredictable name in the same folder, which
+// is flushed to disk and then renamed over the old one, so a failure or a kill at
+// any moment leaves either the old file (or none) or the new one.
+#pragma once
+#include <cstdint>
+
+struct ByteStream;
+
+struct FileReplacement {
+  char* target;        // the file being replaced (absolute; symbolic links resolved on POSIX)
+  char* temporary;     // the new contents until the commit
+  ByteStream* stream;  // write stream on temporary
+  int error;           // after a failure: errno (POSIX) or GetLastError (Windows), 0 if none
+};
+
+enum class ReplaceMode {
+  kExisting,       // PATH must be an existing file (a song whose tags change)
+  kNewOrExisting,  // PATH may not exist yet (an export, a pack, a collection)
+};
+
+// Creates the temporary file beside PATH with the permission bits (POSIX) or the
+// descriptive attributes (Windows, at the commit) of the file it replaces; a new
+// file gets the usual permissions. 1 when PATH cannot be replaced in that MODE or
+// the folder is not writable; nothing is left behind then.
+uint32_t BeginFileReplacement(const char* path, FileReplacement* replacement,
+                              ReplaceMode mode = ReplaceMode::kExisting);
+// Flushes and syncs the new contents and renames them over the target. 1 when a
+// write failed or the rename was refused; the target then keeps its old contents.
+uint32_t CommitFileReplacement(FileReplacement* replacement);
+// Drops the new contents; the target is untouched.
+void AbandonFileReplacement(FileReplacement* replacement);

@@ -1,0 +1,44 @@
+#include "plugin/collection_playback.h"
+
+#include "collection/collection.h"
+#include "collection/collection_address.h"  // kFirstTuneTrack
+#include "collection/track_selection.h"
+#include "container/byte_stream.h"
+#include "plugin/playback_start.h"
+#include "plugin/player_state.h"
+
+void ReleaseCollection() {
+  PlayerState& p = Player();
+  // PackStream reads the collection's data in place, so it never outlives it.
+  StreamClose(p.PackStream);
+  p.PackStream = nullptr;
+  CollectionDestroy(p.CurrentCollection);
+  p.CurrentCollection = nullptr;
+}
+
+uint32_t StartCollection(const char* fileName) {
+  PlayerState& p = Player();
+  // Nothing may still be starting from the previous collection when it goes.
+  StopDecodeThread();
+  ReleaseCollection();
+  if (!fileName) return 1;
+
+  p.CurrentCollection = CollectionCreate();
+  const CollectionEntry* pack = nullptr;
+  if (p.CurrentCollection && LoadCollection(p.CurrentCollection, fileName, 0, nullptr) == 0)
+    pack = GetEntry(p.CurrentCollection, FindEntryOfKind(p.CurrentCollection, 0, kEntrySamplePack));
+  if (pack && pack->data) p.PackStream = StreamOpenMemory(pack->data, pack->size, 0);
+  if (!p.PackStream || SelectTrack(kFirstTuneTrack) != 0) {
+    ReleaseCollection();
+    return 1;
+  }
+  return 0;
+}
+
+uint32_t SelectTrack(int32_t track) {
+  StopDecodeThread();
+  PlayerState& p = Player();
+  const CollectionEntry* entry = PlayableEntry(p.CurrentCollection, track);
+  if (!entry || !p.PackStream) return 1;
+  return StartEntryPlayback(*entry);
+}
