@@ -95,54 +95,39 @@ TEST_F(Playback, OutputHoldsExactlyTheEnginesPcmInStampedBlocksAndTheSongEndsOnc
   EXPECT_TRUE(WrittenFrom(host_, first) == RenderReference(other).pcm);
 }
 
-TEST_F(Playback, EightBitMonoBlocksWaitForRoom) {
-  Init(true);
+TEST_F(Playback, BlocksWaitForRoomInEitherFormatAndAnEffectHookMayLengthenThem) {
   MadeSong song = MakeTestSong(dir_, "song", 1);
-  // Nothing written while the output has less room than a block, twice a block with
-  // an active effect hook: 8-bit mono blocks are 1024 bytes, 16-bit stereo 4096.
-  for (bool dsp : {false, true}) {
-    const int enough = dsp ? 2048 : 1024;
-    host_.SetDspActive(dsp);
-    host_.SetFreeBytes(enough - 1);
-    const size_t before = host_.WriteSizes().size();
-    const int polls = host_.CanWriteCalls();
-    ASSERT_EQ(0, host_.Play(song.path));
-    ASSERT_TRUE(host_.WaitUntil([&] { return host_.CanWriteCalls() >= polls + 4; }));
-    EXPECT_EQ(before, host_.WriteSizes().size()) << "written with " << enough - 1 << " bytes free";
-    host_.SetFreeBytes(enough);
-    ASSERT_TRUE(host_.WaitForEndMessages(dsp ? 2 : 1));
-    host_.Stop();
-    if (dsp) continue;
-    Reference ref = RenderReference(song, 1, 8);
-    std::vector<int> sizes = host_.WriteSizes();
-    ASSERT_EQ(ref.blockFrames.size(), sizes.size());
-    for (size_t i = 0; i + 1 < sizes.size(); ++i) ASSERT_EQ(1024, sizes[i]) << "block " << i;
-    EXPECT_EQ(ref.blockFrames.back(), sizes.back());
-    EXPECT_TRUE(host_.Written() == ref.pcm) << "unsigned 8-bit mono PCM of the engine";
-    EXPECT_EQ(1u, host_.Opens().size());
-    EXPECT_EQ(8 * 10 + 1, host_.Opens()[0].bits * 10 + host_.Opens()[0].channels);
-    ASSERT_EQ(1u, host_.SetInfos().size());
-    EXPECT_EQ((std::vector<int>{8, 44, 1}), (std::vector<int>{host_.SetInfos()[0].bitrate,
-                                                               host_.SetInfos()[0].sampleRate, host_.SetInfos()[0].stereo}));
-    EXPECT_EQ((std::vector<std::pair<int, int>>{{44100, 1}}), host_.VsaSetInfos());
-    EXPECT_EQ(8, host_.SaPcm()[0].bits);
-  }
-}
-
-TEST_F(Playback, StereoBlocksWaitForRoomAndAnEffectHookMayLengthenThem) {
-  Init();
   TestHost& stereo = host_;
-  MadeSong song = MakeTestSong(dir_, "song", 1);
-  for (int enough : {4096, 8192}) {
-    stereo.SetDspActive(enough == 8192);
-    stereo.SetFreeBytes(enough - 1);
-    const size_t before = stereo.WriteSizes().size();
-    ASSERT_EQ(0, stereo.Play(song.path));
-    ASSERT_TRUE(stereo.WaitUntil([&] { return stereo.CanWriteCalls() >= 40 * (enough / 4096); }));
-    EXPECT_EQ(before, stereo.WriteSizes().size()) << enough;
-    stereo.SetFreeBytes(enough);
-    ASSERT_TRUE(stereo.WaitUntil([&] { return stereo.WriteSizes().size() >= before + 2; }));
-    stereo.Stop();
+  for (bool eightBitMono : {true, false}) {
+    if (!eightBitMono) host_.Quit();
+    Init(eightBitMono);
+    const int channels = eightBitMono ? 1 : 2, bits = eightBitMono ? 8 : 16, block = 1024 * channels * bits / 8;
+    // Nothing written while the output has less room than a block, or than twice a
+    // block with an active effect hook; without the hook the song plays to its end.
+    for (bool dsp : {false, true}) {
+      const int enough = dsp ? 2 * block : block, ends = host_.EndMessages(), polls = host_.CanWriteCalls();
+      const size_t before = host_.WriteSizes().size();
+      host_.SetDspActive(dsp);
+      host_.SetFreeBytes(enough - 1);
+      ASSERT_EQ(0, host_.Play(song.path));
+      ASSERT_TRUE(host_.WaitUntil([&] { return host_.CanWriteCalls() >= polls + 4; }));
+      EXPECT_EQ(before, host_.WriteSizes().size()) << "written with " << enough - 1 << " bytes free";
+      host_.SetFreeBytes(enough);
+      ASSERT_TRUE(dsp ? host_.WaitUntil([&] { return host_.WriteSizes().size() >= before + 2; })
+                      : host_.WaitForEndMessages(ends + 1));
+      host_.Stop();
+      if (dsp) continue;
+      Reference ref = RenderReference(song, channels, bits);
+      std::vector<int> sizes = host_.WriteSizes();
+      ASSERT_EQ(before + ref.blockFrames.size(), sizes.size());
+      for (size_t i = 0; i < ref.blockFrames.size(); ++i) ASSERT_EQ(ref.blockFrames[i] * block / 1024, sizes[before + i]);
+      EXPECT_TRUE(WrittenFrom(host_, before) == ref.pcm) << "the engine's PCM of " << bits << " bits";
+      EXPECT_EQ(bits * 10 + channels, host_.Opens().back().bits * 10 + host_.Opens().back().channels);
+      const SetInfoCall info = host_.SetInfos().back();
+      EXPECT_EQ((std::vector<int>{bits, 44, channels}), (std::vector<int>{info.bitrate, info.sampleRate, info.stereo}));
+      EXPECT_EQ((std::pair<int, int>{44100, channels}), host_.VsaSetInfos().back());
+      EXPECT_EQ(bits, host_.SaPcm().back().bits);
+    }
   }
   // Every frame twice: the block grows to 2048 frames in place and is written whole;
   // visualisation saw the block before the effect, stamped as usual.
