@@ -1,8 +1,6 @@
 // LoadCollection on a file holding the input, with and without a wanted list. A
 // load that succeeds must describe only bytes the file holds, and loaded data must
 // equal the file's bytes at the entry's offset; a memory-stream load must agree.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +16,6 @@
 
 namespace {
 
-std::string ScratchFile() {
-  return "/tmp/fuzz_collection_load." + std::to_string(getpid()) + ".zgm";
-}
-
 void Check(const Collection* c, const uint8_t* file, size_t size, bool allWanted) {
   for (uint32_t i = 0; i < c->count; ++i) {
     const CollectionEntry& e = c->entries[i];
@@ -32,44 +26,26 @@ void Check(const Collection* c, const uint8_t* file, size_t size, bool allWanted
   if (c->count > 666) std::abort();
 }
 
-void WriteSeed(const std::string& dir, const char* name, const ZgmContents& contents) {
-  std::vector<uint8_t> bytes;
-  std::string reason;
-  if (EncodeZgm(contents, &bytes, &reason)) fuzzsupport::WriteSeed(dir, name, bytes);
-}
-
-ZgmEntrySource Entry(uint8_t kind, const char* name, size_t size, uint8_t fill) {
-  ZgmEntrySource e;
-  e.kind = kind;
-  e.name = name;
-  e.data.assign(size, fill);
-  return e;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
   if (!dir) return 0;
-  ZgmContents empty;
-  empty.info = "empty";
-  WriteSeed(dir, "empty.zgm", empty);
-  ZgmContents set;
-  set.info = "pack, tunes and a text";
-  set.entries.push_back(Entry(kEntrySamplePack, "pack", 40, 'P'));
-  set.entries.push_back(Entry(kEntryTune, "intro", 20, 'T'));
-  set.entries.push_back(Entry(kEntryText, "readme", 0, 0));
-  set.entries.push_back(Entry(kEntryTune, "stage_01", 12, 'U'));
-  WriteSeed(dir, "set.zgm", set);
+  ZgmContents empty{"empty", {}}, set{"pack, tunes and a text", {}};
+  set.entries = {{kEntrySamplePack, "pack", std::vector<uint8_t>(40, 'P')},
+                 {kEntryTune, "intro", std::vector<uint8_t>(20, 'T')},
+                 {kEntryText, "readme", {}},
+                 {kEntryTune, "stage_01", std::vector<uint8_t>(12, 'U')}};
+  std::vector<uint8_t> bytes;
+  std::string reason;
+  for (const auto& [name, contents] : {std::pair{"empty.zgm", &empty}, std::pair{"set.zgm", &set}})
+    if (EncodeZgm(*contents, &bytes, &reason)) fuzzsupport::WriteSeed(dir, name, bytes);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = ScratchFile();
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string path = fuzzsupport::ScratchPath("collection_load.zgm");
+  fuzzsupport::WriteScratch(path, data, size);
 
   Collection* all = CollectionCreate();
   uint32_t fromFile = LoadCollection(all, path.c_str(), 0, nullptr);

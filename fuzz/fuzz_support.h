@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "container/byte_stream.h"
 #include "container/zsf_writer.h"
 #include "engine/engine.h"
@@ -25,6 +27,27 @@ inline void WriteSeed(const std::string& dir, const std::string& name, const std
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
+}
+
+inline void WriteSeed(const std::string& dir, const std::string& name, const std::string& text) {
+  WriteSeed(dir, name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// A file of this process for the readers that take a name: PATH holding DATA, and back.
+inline std::string ScratchPath(const std::string& target) {
+  return "/tmp/fuzz_" + target + "." + std::to_string(getpid());
+}
+inline void WriteScratch(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) std::abort();
+}
+inline std::vector<uint8_t> ReadScratch(const std::string& path) {
+  std::vector<uint8_t> out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) std::abort();
+  for (int c; (c = std::fgetc(f)) != EOF;) out.push_back(static_cast<uint8_t>(c));
+  std::fclose(f);
+  return out;
 }
 
 inline std::vector<uint8_t> Synth(const zsfsynth::ModuleSpec& spec, uint32_t kind) {

@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   other.values.push_back(raw);
   doc.keys.push_back(other);
   doc.preamble.push_back("; note");
-  const std::string text = FormatRegistryText(doc);
-  fuzzsupport::WriteSeed(dir, "seed_settings.reg", std::vector<uint8_t>(text.begin(), text.end()));
+  fuzzsupport::WriteSeed(dir, "seed_settings.reg", FormatRegistryText(doc));
   return 0;
 }
 

@@ -2,8 +2,6 @@
 // rewrite of a file holding the input. Names never keep "=" or "_", values never a
 // line feed or "_", looked-up values stay inside their 100-byte buffers, and a
 // rewrite keeps the body byte for byte and reads back the same tags.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,29 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "container/byte_stream.h"
+#include "fuzz/fuzz_support.h"
 #include "ui/tags.h"
 
 namespace {
 
-std::string ScratchFile() { return "/tmp/fuzz_tag_reader." + std::to_string(getpid()) + ".zsf"; }
-
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::vector<uint8_t> out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) std::abort();
-  uint8_t buffer[65536];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) out.insert(out.end(), buffer, buffer + n);
-  std::fclose(f);
-  return out;
-}
+using fuzzsupport::ReadScratch;
 
 void CheckList(const TagList& list) {
   for (int32_t i = 0; i < list.count; ++i) {
@@ -49,7 +30,7 @@ void CheckRewrite(const std::string& path, const uint8_t* data, size_t size, con
   std::free(text);
   uint32_t result = WriteTags(path.c_str(), before.names, before.values, before.count);
   if ((result == 0) != (textLength <= TagBlock::kMaxTextLength)) std::abort();
-  std::vector<uint8_t> after = ReadBytes(path);
+  std::vector<uint8_t> after = ReadScratch(path);
   if (result != 0) {
     if (after.size() != size || (size && std::memcmp(after.data(), data, size) != 0)) std::abort();
     return;
@@ -70,36 +51,22 @@ void CheckRewrite(const std::string& path, const uint8_t* data, size_t size, con
   FreeTagList(&again);
 }
 
-void WriteSeed(const char* dir, const char* name, const std::vector<uint8_t>& body,
-               const std::vector<std::pair<const char*, const char*>>& tags) {
-  std::string path = std::string(dir) + "/" + name;
-  std::vector<uint8_t> empty = body;
-  empty.push_back(0);
-  empty.push_back(0);
-  WriteBytes(path, empty.data(), empty.size());
-  std::vector<const char*> names, values;
-  for (auto& t : tags) {
-    names.push_back(t.first);
-    values.push_back(t.second);
-  }
-  WriteTags(path.c_str(), names.data(), values.data(), static_cast<int32_t>(tags.size()));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
   if (!dir) return 0;
-  std::vector<uint8_t> body = {'Z', 'S', 'F', '1', 2, 2, 0, 0, 0x10, 0x20, 0x30};
-  WriteSeed(dir, "no_tags.zsf", body, {});
-  WriteSeed(dir, "typical.zsf", body,
-            {{"title", "My_Song"}, {"artist", "Someone"}, {"length", "215"}});
-  WriteSeed(dir, "substring.zsf", body, {{"subtitle", "A"}, {"title", "B"}, {"x", "y=z"}});
-  WriteSeed(dir, "empty_values.zsf", {}, {{"", ""}, {"game", ""}});
-  const uint8_t noLineFeed[] = {'Z', 'S', 'F', 't', 'i', 't', 'l', 'e', '=', 'x', 7, 0};
-  WriteBytes(std::string(dir) + "/no_line_feed.zsf", noLineFeed, sizeof noLineFeed);
-  const uint8_t overlong[] = {'a', '=', 'b', '\n', 0x40, 0x00};
-  WriteBytes(std::string(dir) + "/announces_too_much.zsf", overlong, sizeof overlong);
+  // A body, the tag text and its 16-bit length; the last two announce more than they hold.
+  const std::string body("ZSF1\x02\x02\x00\x00\x10\x20\x30", 11);
+  auto tagged = [](const std::string& before, const std::string& text) { return before + text + char(text.size()) + '\0'; };
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"no_tags.zsf", tagged(body, "")},
+           {"typical.zsf", tagged(body, "title=My_Song\nartist=Someone\nlength=215\n")},
+           {"substring.zsf", tagged(body, "subtitle=A\ntitle=B\nx=y=z\n")},
+           {"empty_values.zsf", tagged("", "=\ngame=\n")},
+           {"no_line_feed.zsf", "ZSFtitle=x\x07" + std::string(1, '\0')},
+           {"announces_too_much.zsf", "a=b\n\x40" + std::string(1, '\0')}})
+    fuzzsupport::WriteSeed(dir, name, bytes);
   return 0;
 }
 
@@ -118,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (readResult != 0 && list.count != 0) std::abort();
   CheckList(list);
 
-  std::string path = ScratchFile();
-  WriteBytes(path, data, size);
+  const std::string path = fuzzsupport::ScratchPath("tag_reader.zsf");
+  fuzzsupport::WriteScratch(path, data, size);
   const char* names[] = {"title", "ARTIST", "length", "", "a"};
   constexpr int kNames = sizeof names / sizeof names[0];
   char* values[kNames];

@@ -14,10 +14,6 @@
 
 namespace {
 
-void WriteSeed(const char* dir, const char* name, const std::string& text) {
-  fuzzsupport::WriteSeed(dir, name, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 size_t CountOccurrences(const std::string& text, const std::string& pattern) {
   size_t n = 0;
   for (size_t at = text.find(pattern); at != std::string::npos; at = text.find(pattern, at + pattern.size()))
@@ -34,19 +30,15 @@ void CheckTitle(const char* title, size_t size) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
   if (!dir) return 0;
-  char* text = nullptr;
-  {
-    const char* names[] = {"title", "artist", "length"};
-    const char* values[] = {"My_Song", "Someone", "215"};
-    text = SerializeTags(names, values, 3);
-  }
-  WriteSeed(dir, "default.txt", std::string("%title% (%artist%)\n") + text);
-  WriteSeed(dir, "mixed_case.txt", std::string("%Title% - %ARTIST%\n") + text);
-  std::free(text);
-  WriteSeed(dir, "percent.txt", "50% %title%\n");
-  WriteSeed(dir, "empty_name.txt", "a%%b\ntitle=x\n");
-  WriteSeed(dir, "nested.txt", "%title% %artist%\ntitle=%artist%\nartist=X\n");
-  WriteSeed(dir, "long.txt", "%a%%a%%a%%a%%a%%a%\na=" + std::string(150, 'v') + "\n");
+  const std::string tags = "title=My_Song\nartist=Someone\nlength=215\n";
+  for (const auto& [name, text] : std::vector<std::pair<const char*, std::string>>{
+           {"default.txt", "%title% (%artist%)\n" + tags},
+           {"mixed_case.txt", "%Title% - %ARTIST%\n" + tags},
+           {"percent.txt", "50% %title%\n"},
+           {"empty_name.txt", "a%%b\ntitle=x\n"},
+           {"nested.txt", "%title% %artist%\ntitle=%artist%\nartist=X\n"},
+           {"long.txt", "%a%%a%%a%%a%%a%%a%\na=" + std::string(150, 'v') + "\n"}})
+    fuzzsupport::WriteSeed(dir, name, text);
   return 0;
 }
 

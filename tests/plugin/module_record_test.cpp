@@ -40,5 +40,8 @@ TEST(PluginLibrary, ExportsOnlyTheEntryPoint) {
   ASSERT_EQ(0, pclose(pipe));
   ASSERT_EQ(1u, names.erase("winampGetInModule2"));
   for (const char* toolchain : {"_init", "_fini", "__bss_start", "_edata", "_end"}) names.erase(toolchain);
+  // A fuzzing build's coverage counters bring the bounds of their sections.
+  for (auto n = names.begin(); n != names.end();)
+    n = n->find("___sancov_") != std::string::npos ? names.erase(n) : std::next(n);
   EXPECT_EQ(std::set<std::string>{}, names) << "unexpected exports";
 }

@@ -12,16 +12,11 @@ namespace {
 constexpr int kDefaultFreeBytes = 1 << 20;
 constexpr int kDefaultLatencyMs = 500;
 
-// Everything the callbacks touch, in one place.
-struct Recording {
-  std::mutex mutex;
-  std::condition_variable changed;
-  uint64_t version = 0;  // bumped by every callback, so waiters miss no change
-  // Behaviour.
+// Everything the callbacks touch: the behaviour asked for and what they saw.
+struct State {
   int freeBytes = kDefaultFreeBytes, playingPolls = 0, openResult = kDefaultLatencyMs;
   bool dspActive = false;
   DspFunction dsp;
-  // Observations.
   std::vector<uint8_t> written;
   size_t writtenAtOpen = 0;
   std::vector<int> writeSizes, flushes, pauses;
@@ -31,6 +26,12 @@ struct Recording {
   std::vector<SetInfoCall> setInfos;
   std::vector<std::pair<int, int>> saVsaInits, vsaSetInfos;
   int64_t bytesSinceFlush = 0;
+};
+
+struct Recording : State {
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint64_t version = 0;  // bumped by every callback, so waiters miss no change
 };
 
 Recording& R() {
@@ -49,8 +50,8 @@ auto Record(F f) {
   return result;
 }
 
-template <typename T>
-T Copy(T Recording::*field) {
+template <typename T, typename Of>
+T Copy(T Of::*field) {
   std::lock_guard<std::mutex> lock(R().mutex);
   return R().*field;
 }
@@ -191,27 +192,7 @@ void HostRecord::FillPlayerSide(In_Module* rec, HostWindow window, HostInstance 
 }
 
 void HostRecord::Reset() {
-  Record([](Recording& r) {
-    r.freeBytes = kDefaultFreeBytes;
-    r.playingPolls = 0;
-    r.openResult = kDefaultLatencyMs;
-    r.dspActive = false;
-    r.dsp = nullptr;
-    r.written.clear();
-    r.writtenAtOpen = 0;
-    r.writeSizes.clear();
-    r.flushes.clear();
-    r.pauses.clear();
-    r.opens.clear();
-    r.closes = r.paused = r.canWriteCalls = r.isPlayingCalls = r.ends = r.flushBaseMs = 0;
-    r.sa.clear();
-    r.vsa.clear();
-    r.setInfos.clear();
-    r.saVsaInits.clear();
-    r.vsaSetInfos.clear();
-    r.bytesSinceFlush = 0;
-    return 0;
-  });
+  Record([](Recording& r) { return static_cast<State&>(r) = State{}, 0; });
 }
 
 void HostRecord::CountEnd() {

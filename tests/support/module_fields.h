@@ -31,7 +31,6 @@ constexpr size_t kItOrders = 0xC0;
 constexpr size_t kItSampleLength = 0x30;      // in a sample header
 constexpr size_t kItSampleC5Speed = 0x3C;     // in a sample header
 constexpr size_t kItVolumeEnvelope = 0x130;   // in an instrument header
-constexpr size_t kItPatternDataLength = 0;    // in a pattern header
 constexpr size_t kItPatternRows = 2;          // in a pattern header
 
 // Offsets of the instrument, sample and pattern headers, from the header's tables.

@@ -4,10 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 
 #include "support/files.h"
 
@@ -34,12 +32,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
   // Everything the child needs is built before fork: after it only exec-safe calls.
   std::vector<std::string> envText;
   for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    bool replaced = false;
-    for (const auto& [name, value] : options.env) {
-      if (entry.compare(0, name.size() + 1, name + "=") == 0) replaced = true;
-    }
-    if (!replaced) envText.push_back(entry);
+    const std::string entry = *e;
+    const auto given = [&](const auto& v) { return entry.rfind(v.first + "=", 0) == 0; };
+    if (std::none_of(options.env.begin(), options.env.end(), given)) envText.push_back(entry);
   }
   for (const auto& [name, value] : options.env) envText.push_back(name + "=" + value);
   std::vector<char*> envp, args;
@@ -64,9 +59,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     _exit(127);
   }
   int status = 0;
-  if (waitpid(pid, &status, 0) < 0) {
-    while (errno == EINTR && waitpid(pid, &status, 0) < 0) {
-    }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = ReadText(outPath);

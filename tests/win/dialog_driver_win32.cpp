@@ -75,32 +75,35 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
   return TRUE;
 }
 
-// "ID" or "ID=VALUE" (VALUE wanted when not null) into its parts.
-bool Split(const std::string& text, int* id, std::string* value) {
-  const size_t eq = text.find('=');
-  const std::string number = text.substr(0, eq);
+struct Step {
+  std::string verb, arg, value;
+  int id = 0;
+};
+
+// STEP in its parts; false when it is none of the steps dialog_driver.h lists.
+bool Parse(const std::string& step, Step* s) {
+  const size_t colon = step.find(':');
+  s->verb = step.substr(0, colon);
+  s->arg = colon == std::string::npos ? "" : step.substr(colon + 1);
+  if (s->verb == "wait") return !s->arg.empty();
+  if (s->verb == "gone" || s->verb == "dump" || s->verb == "yes" || s->verb == "no" || s->verb == "ok")
+    return colon == std::string::npos;
+  const bool valued = s->verb == "text" || s->verb == "select";
+  const size_t eq = s->arg.find('=');
+  if ((!valued && s->verb != "click" && s->verb != "get") || valued != (eq != std::string::npos)) return false;
+  const std::string number = s->arg.substr(0, eq);
   char* end = nullptr;
-  *id = int(std::strtol(number.c_str(), &end, 10));
-  if (number.empty() || *end != '\0' || (value != nullptr) != (eq != std::string::npos)) return false;
-  if (value) *value = text.substr(eq + 1);
-  return true;
+  s->id = int(std::strtol(number.c_str(), &end, 10));
+  if (valued) s->value = s->arg.substr(eq + 1);
+  return !number.empty() && *end == '\0';
 }
 
 }  // namespace
 
 bool DialogDriver::Check(const std::vector<std::string>& steps, std::string* why) {
-  for (const std::string& step : steps) {
-    const size_t colon = step.find(':');
-    const std::string verb = step.substr(0, colon), arg = colon == std::string::npos ? "" : step.substr(colon + 1);
-    int id = 0;
-    std::string value;
-    bool good = false;
-    if (verb == "wait") good = !arg.empty();
-    else if (verb == "gone" || verb == "dump" || verb == "yes" || verb == "no" || verb == "ok") good = colon == std::string::npos;
-    else if (verb == "click" || verb == "get") good = Split(arg, &id, nullptr);
-    else if (verb == "text" || verb == "select") good = Split(arg, &id, &value);
-    if (!good) return *why = "bad step '" + step + "'", false;
-  }
+  Step parsed;
+  for (const std::string& step : steps)
+    if (!Parse(step, &parsed)) return *why = "bad step '" + step + "'", false;
   return true;
 }
 
@@ -132,15 +135,16 @@ DWORD WINAPI DialogDriver::Run(void* param) {
 }
 
 bool DialogDriver::Do(const std::string& step, std::string* why) {
-  const size_t colon = step.find(':');
-  const std::string verb = step.substr(0, colon), arg = colon == std::string::npos ? "" : step.substr(colon + 1);
+  Step s;
+  Parse(step, &s);
+  const std::string& verb = s.verb;
   if (verb == "wait") {
     for (DWORD waited = 0; waited < kStepWaitMs; waited += kPollMs, Sleep(kPollMs)) {
-      Search search{arg};
+      Search search{s.arg};
       EnumThreadWindows(mainThread_, MatchDialog, reinterpret_cast<LPARAM>(&search));
       if ((current_ = search.found)) return Print("dialog " + Quoted(TextOf(current_))), true;
     }
-    return *why = "no dialog '" + arg + "' appeared", false;
+    return *why = "no dialog '" + s.arg + "' appeared", false;
   }
   if (!current_ || !IsWindow(current_)) return *why = "no dialog is open (a wait: step comes first)", false;
   if (verb == "gone") {
@@ -154,20 +158,17 @@ bool DialogDriver::Do(const std::string& step, std::string* why) {
     EnumChildWindows(current_, PrintControl, 0);
     return true;
   }
-  int id = verb == "yes" ? IDYES : verb == "no" ? IDNO : IDOK;
-  std::string value;
-  if (verb == "text" || verb == "select") Split(arg, &id, &value);
-  if (verb == "click" || verb == "get") Split(arg, &id, nullptr);
+  const int id = verb == "yes" ? IDYES : verb == "no" ? IDNO : verb == "ok" ? IDOK : s.id;
   HWND control = GetDlgItem(current_, id);
   if (!control) return *why = "the dialog has no control " + std::to_string(id), false;
   if (verb == "get") return Print(std::to_string(id) + "=" + TextOf(control)), true;
   if (!IsWindowEnabled(control)) return *why = "control " + std::to_string(id) + " is disabled", false;
   DWORD_PTR result = 0;
   if (verb == "text") {
-    SendMessageA(control, WM_SETTEXT, 0, LPARAM(value.c_str()));
+    SendMessageA(control, WM_SETTEXT, 0, LPARAM(s.value.c_str()));
   } else if (verb == "select") {
-    if (SendMessageA(control, LB_SETCURSEL, WPARAM(std::atoi(value.c_str())), 0) == LB_ERR)
-      return *why = "list " + std::to_string(id) + " has no line " + value, false;
+    if (SendMessageA(control, LB_SETCURSEL, WPARAM(std::atoi(s.value.c_str())), 0) == LB_ERR)
+      return *why = "list " + std::to_string(id) + " has no line " + s.value, false;
     // LB_SETCURSEL does not notify; a click would, so the dialog is told.
     SendMessageTimeoutA(current_, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), LPARAM(control), SMTO_NORMAL, kClickWaitMs, &result);
   } else {  // click, yes, no, ok

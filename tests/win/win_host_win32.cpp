@@ -1,23 +1,12 @@
 // win_host: a console stand-in for the media player on Windows. It loads the plug-in
-// with LoadLibraryA, takes its record from the one export and fills the player's side
-// as the Linux test host does (the recording output and hooks of HostRecord), with a
-// hidden main window of its own that receives the end-of-song message. Then it runs
-// one command between Init and Quit, with a second thread working any dialog that
-// opens (the steps after "--", see dialog_driver.h):
-//   play NAME OUT.wav   NAME to its end, the audio into OUT.wav as zsfplay writes it;
-//                       --seek MS starts at MS (the output held until the seek is done)
-//   info NAME...        title<TAB>length_ms of each NAME (GetFileInfo)
-//   stop NAME           Stop while rendering and while draining: it returns, the output
-//                       is closed, no end-of-song message; then NAME plays to its end
-//   settings            the stored settings after Init
-//   config | about      the configuration dialog or the About box
-//   infobox FILE        the file information dialog
-//   templates           the dialog templates read back through the window API
-// --play-first NAME plays NAME to its end before the command; --timeout S gives up
-// after S seconds (exit code 4, default 120).
+// with LoadLibraryA, fills the player's side of its record as the Linux test host does
+// (HostRecord) with a hidden main window of its own for the end-of-song message, and
+// runs one command (kUsage) between Init and Quit, while a second thread works any
+// dialog that opens (the steps after "--", see dialog_driver.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,8 +24,11 @@ using zsftest::HostRecord;
 
 constexpr const char* kUsage =
     "usage: win_host COMMAND DLL [ARGUMENTS] [--seek MS] [--play-first NAME] [--timeout S] [-- STEP...]\n"
-    "commands: play NAME OUT.wav | info NAME... | stop NAME | settings | config | about | infobox FILE |\n"
-    "  templates (see tests/win/win_host_win32.cpp); steps: see tests/win/dialog_driver.h\n"
+    "  play NAME OUT.wav   NAME to its end into OUT.wav as zsfplay writes it (--seek: from MS on)\n"
+    "  info NAME...        title<TAB>length_ms of each NAME\n"
+    "  stop NAME           Stop while rendering and while draining, then NAME to its end\n"
+    "  settings | config | about | infobox FILE | templates (the dialog templates read back)\n"
+    "--play-first plays NAME to its end first; --timeout (default 120) ends with code 4.\n"
     "exit codes: 0 done, 1 usage or loading, 2 a check failed, 3 a step failed, 4 time limit\n";
 
 constexpr int kExitUsage = 1, kExitCheck = 2, kExitTimeLimit = 4;
@@ -105,33 +97,17 @@ bool PumpUntil(Done done) {
   }
 }
 
-// Ends the process if the command is still running after its time limit: a hang in
-// the plug-in must fail the run, not stall it. Stop wakes and joins it, so that the
-// process ends with no thread of ours left (one still waiting is suspected in the
-// crashes of an emulated Wine's process teardown).
-class Watchdog {
- public:
-  explicit Watchdog(DWORD limitMs) : limitMs_(limitMs), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-  }
-  ~Watchdog() {
-    SetEvent(stop_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(stop_);
-  }
-
- private:
-  static DWORD WINAPI Run(void* param) {
-    auto* self = static_cast<Watchdog*>(param);
-    if (WaitForSingleObject(self->stop_, self->limitMs_) == WAIT_OBJECT_0) return 0;
-    Say("gave up after " + std::to_string(self->limitMs_ / 1000) + " s: the command did not finish");
-    TerminateProcess(GetCurrentProcess(), kExitTimeLimit);
-    return 0;
-  }
-  DWORD limitMs_;
-  HANDLE stop_, thread_;
-};
+// Ends the process if the command still runs after LIMIT_MS: a hang in the plug-in
+// must fail the run, not stall it. main sets the event and joins the thread, so that
+// no thread of ours is left at the end (one still waiting is suspected in the crashes
+// of an emulated Wine's process teardown).
+HANDLE gWatchdogStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI Watchdog(void* limitMs) {
+  if (WaitForSingleObject(gWatchdogStop, DWORD(reinterpret_cast<uintptr_t>(limitMs))) == WAIT_OBJECT_0) return 0;
+  Say("gave up: the command did not finish in time");
+  TerminateProcess(GetCurrentProcess(), kExitTimeLimit);
+  return 0;
+}
 
 // The audio since the last Open as the WAV file zsfplay writes.
 bool WriteWav(const std::string& path, std::string* why) {
@@ -155,11 +131,8 @@ int PlayToEnd(const std::string& name, const std::string& wav, int seekMs) {
   const size_t flushes = gRecord.Flushes().size();
   // Held output renders nothing before the seek target, as zsfplay --seek does.
   gRecord.SetFreeBytes(seekMs >= 0 ? 0 : kRoom);
-  if (gRec->Play(name.c_str()) != 0) {
-    gRec->Stop();
-    Say(name + ": Play failed");
-    return kExitCheck;
-  }
+  auto fail = [&](const std::string& why) { return gRec->Stop(), Say(name + ": " + why), kExitCheck; };
+  if (gRec->Play(name.c_str()) != 0) return fail("Play failed");
   if (seekMs >= 0) {
     // Asked for as soon as Play returns, as players resuming a song do.
     gRec->SetOutputTime(seekMs);
@@ -168,11 +141,7 @@ int PlayToEnd(const std::string& name, const std::string& wav, int seekMs) {
       return f.size() > flushes && f.back() == seekMs;
     });
     gRecord.SetFreeBytes(kRoom);
-    if (!sought) {
-      gRec->Stop();
-      Say(name + ": the seek to " + std::to_string(seekMs) + " ms was never performed");
-      return kExitCheck;
-    }
+    if (!sought) return fail("the seek to " + std::to_string(seekMs) + " ms was never performed");
   }
   const bool ended = PumpUntil([&] { return gRecord.EndMessages() > ends; });
   gRec->Stop();
@@ -335,13 +304,15 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* why) {
       o->args.push_back(a);
     }
   }
-  const std::string& c = o->command;
-  const int wanted = c == "play" ? 2 : c == "stop" || c == "infobox" ? 1 : c == "info" ? -1 : 0;
-  if (c != "play" && c != "info" && c != "stop" && c != "infobox" && c != "settings" && c != "config" &&
-      c != "about" && c != "templates")
-    return *why = "unknown command " + c, false;
-  if (wanted < 0 ? o->args.empty() : o->args.size() != size_t(wanted))
-    return *why = c + (wanted < 0 ? " takes one or more NAMEs" : " takes " + std::to_string(wanted) + " arguments"), false;
+  // How many arguments each command takes; -1: one or more.
+  static const std::map<std::string, int> kArguments = {{"play", 2},     {"info", -1},   {"stop", 1},
+                                                         {"infobox", 1}, {"settings", 0}, {"config", 0},
+                                                         {"about", 0},   {"templates", 0}};
+  const auto wanted = kArguments.find(o->command);
+  if (wanted == kArguments.end()) return *why = "unknown command " + o->command, false;
+  if (wanted->second < 0 ? o->args.empty() : o->args.size() != size_t(wanted->second))
+    return *why = o->command + " takes " + (wanted->second < 0 ? "one or more" : std::to_string(wanted->second)) +
+                  " arguments", false;
   if (o->timeoutS <= 0) return *why = "--timeout must be positive", false;
   return DialogDriver::Check(o->steps, why);
 }
@@ -402,26 +373,20 @@ int LoadAndRun(const Options& o) {
 int main(int argc, char** argv) {
   Options o;
   std::string why;
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
   if (!ParseOptions(argc, argv, &o, &why)) {
     Say(why);
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
   gLimitMs = DWORD(o.timeoutS) * 1000;
-  int status;
-  {
-    Watchdog watchdog(gLimitMs + 5000);  // a little more than the waits inside, which report their own failure
-    status = LoadAndRun(o);
-  }
+  // A little more than the waits inside, which report their own failure.
+  HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, reinterpret_cast<void*>(uintptr_t{gLimitMs + 5000}), 0, nullptr);
+  const int status = LoadAndRun(o);
+  SetEvent(gWatchdogStop);
+  WaitForSingleObject(watchdog, INFINITE);
   // Every thread of ours has ended and the output file is closed. Printed last, so that
   // a crash after it (an emulated Wine's process teardown) can be told apart from a
   // failure of the work.
-  std::fflush(stdout);
-  std::fprintf(stderr, "win_host: done %d\n", status);
-  std::fflush(stderr);
+  Say("done " + std::to_string(status));
   return status;
 }
