@@ -1,5 +1,5 @@
 // zsftool: makes and inspects ZSF songs, ZSP packs and ZGM collections.
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 
 #include <cstdio>
 #include <map>

@@ -12,8 +12,8 @@
 #include "container/file_kind.h"
 #include "container/song.h"
 #include "samples/sample_store.h"
-#include "tools/song_diagnosis.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/song_diagnosis.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include "container/zsf_header.h"
 #include "engine/engine.h"
 #include "samples/sample_store.h"
-#include "tools/collection_info.h"
-#include "tools/song_diagnosis.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/collection_info.h"
+#include "tools/zsftool/song_diagnosis.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
 namespace {
