@@ -20,8 +20,11 @@ endif()
 
 # Man pages from the programs' own --help plus a hand-written description and examples.
 set(_man_pages)
-foreach(_program IN ITEMS zsfplay zsftool)
-  get_target_property(_dir ${_program} SOURCE_DIR)
+foreach(_program_and_dir IN ITEMS zsfplay:host zsftool:tools/zsftool)
+  string(REPLACE ":" ";" _pair ${_program_and_dir})
+  list(GET _pair 0 _program)
+  list(GET _pair 1 _dir)
+  set(_dir ${PROJECT_SOURCE_DIR}/${_dir})  # where the program's main source and .h2m live
   set(_page ${CMAKE_BINARY_DIR}/man/${_program}.1)
   add_custom_command(
     OUTPUT ${_page}.gz

@@ -154,10 +154,10 @@ set_source_files_properties(${PROJECT_SOURCE_DIR}/samples/coded_sample.cpp PROPE
   COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-ftree-vectorize;-fvect-cost-model=dynamic>")
 
 # Songs: the ZSF reader, the module formats and the rebuild of a module image.
-zsf_layer(song USES samples base UNITS
+zsf_layer(song USES samples engine base UNITS
   container/file_kind container/zsf_format container/zsf_header container/pack_path
   container/song_body container/module_format container/sample_encoding container/image_assembly
-  container/song container/zsf_reader)
+  container/song container/zsf_reader container/song_module)
 # The sample conversions of the rebuild are plain loops over megabytes; let GCC
 # vectorise them at the default optimisation level too.
 set_source_files_properties(${PROJECT_SOURCE_DIR}/container/sample_encoding.cpp PROPERTIES

@@ -83,6 +83,19 @@ ByteStream* StreamCreateMemory() {
   return s;
 }
 
+uint8_t* StreamCloseTakingBuffer(ByteStream* s, uint32_t* size) {
+  *size = 0;
+  if (!s) return nullptr;
+  uint8_t* buffer = nullptr;
+  if (!s->file && s->ownsBuffer) {
+    buffer = s->base;
+    *size = s->size;
+    s->ownsBuffer = 0;
+  }
+  StreamClose(s);
+  return buffer;
+}
+
 void StreamClose(ByteStream* s) {
   if (!s) return;
   std::free(s->path);

@@ -23,9 +23,14 @@ ByteStream* StreamOpenFile(const char* name);
 ByteStream* StreamCreateFile(const char* name);
 // A memory stream over DATA: borrowed (copy 0, the caller keeps it alive) or copied.
 ByteStream* StreamOpenMemory(const void* data, uint32_t length, uint8_t copy);
-// An empty growable memory stream; a caller may take over base/size and free base itself.
+// An empty growable memory stream (StreamCloseTakingBuffer hands its bytes over).
 ByteStream* StreamCreateMemory();
 void StreamClose(ByteStream* s);
+// Closes a memory stream it owns the buffer of and returns that buffer (the caller
+// frees it), SIZE its length; null and 0 for other streams.
+uint8_t* StreamCloseTakingBuffer(ByteStream* s, uint32_t* size);
+// The open file of a file stream (for flushing and syncing it), null for memory.
+inline FILE* StreamFile(const ByteStream* s) { return s ? s->file : nullptr; }
 // Delivers at most the bytes left; never reads outside the buffer, whatever the position.
 int32_t StreamRead(void* dst, uint32_t n, ByteStream* s);
 // Appends: size always grows by n. Returns n.

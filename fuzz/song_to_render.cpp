@@ -2,6 +2,7 @@
 // fuzz_support.h) through Song::LoadStream and the module image rebuild; an image
 // the engine reads is rendered around as the decode thread would, then unloaded.
 #include "container/song.h"
+#include "container/song_module.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -16,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Song song;
   song.SetPackStream(input.pack);
   ModuleImage image{};
-  if (song.LoadStream(input.song, nullptr, 4) != 0 || song.BuildModuleImage(&image) != 0) return 0;
-  DUH* module = song.GetModuleKind() <= 3 ? EngineReadModule(song.GetModuleKind(), image.data, image.size) : nullptr;
-  std::free(image.data);  // the engine keeps nothing of the image
+  if (song.LoadStream(input.song, nullptr, 4) != 0) return 0;
+  DUH* module = LoadSongModule(&song, &image);  // the image is freed before the render: the engine keeps nothing of it
   if (module) fuzzsupport::RenderAround(module, 65536);
   EngineUnload(module);
   return 0;

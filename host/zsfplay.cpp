@@ -19,6 +19,7 @@
 #include "host/plugin_loader.h"
 #include "host/terminal.h"
 #include "host/wav_output.h"
+#include "ui/product_version.h"
 
 namespace {
 
@@ -333,7 +334,7 @@ int PrintTitles(In_Module* rec, const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   CLI::App app{"Plays ZSF songs, ZGM collections and collection addresses (zgm://FILE,N)."};
-  app.set_version_flag("--version", std::string("zsfplay ") + ZSF_VERSION);
+  app.set_version_flag("--version", "zsfplay " + ProductVersion());
   app.add_option("NAME", options.names, "Song file, collection file or collection address")
       ->type_name("NAME");
   app.add_option("--plugin", options.plugin, "The plug-in to load (default: in_zsf.so beside zsfplay, else the installed one)")

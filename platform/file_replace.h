@@ -30,3 +30,7 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* replacement,
 uint32_t CommitFileReplacement(FileReplacement* replacement);
 // Drops the new contents; the target is untouched.
 void AbandonFileReplacement(FileReplacement* replacement);
+
+// SIZE bytes of DATA as the whole new contents of PATH, which may not exist yet: 0,
+// or 1 with ERROR (errno or GetLastError) set and PATH as it was.
+uint32_t WriteWholeFile(const char* path, const void* data, uint32_t size, int* error);

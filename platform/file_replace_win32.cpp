@@ -100,7 +100,7 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* r, ReplaceMode 
 
 uint32_t CommitFileReplacement(FileReplacement* r) {
   if (!r->stream) return 1;
-  FILE* file = r->stream->file;
+  FILE* file = StreamFile(r->stream);
   bool ok = std::fflush(file) == 0 && !std::ferror(file);
   if (ok) {
     // The new contents must be on the disk before the name points at them.

@@ -8,6 +8,7 @@
 #include "collection/collection.h"
 #include "container/byte_stream.h"
 #include "container/file_kind.h"
+#include "container/song_module.h"
 #include "engine/engine.h"
 #include "plugin/decode_thread.h"
 #include "plugin/echo_stage.h"
@@ -54,13 +55,6 @@ void CloseOutputAfterFailure() {
   if (host->outMod && host->outMod->Close) host->outMod->Close();
 }
 
-void FreePendingImage() {
-  PlayerState& p = Player();
-  std::free(p.PendingImage.data);
-  p.PendingImage.data = nullptr;
-  p.PendingImage.size = 0;
-}
-
 // Loads with the current password key; while the pack turns out scrambled and no key
 // is set, asks for a password and loads again. A cancelled prompt fails the start.
 uint32_t PasswordLoop(const std::function<uint32_t()>& load) {
@@ -78,16 +72,10 @@ uint32_t PasswordLoop(const std::function<uint32_t()>& load) {
 uint32_t LoadEngineModule() {
   PlayerState& p = Player();
   Song* song = p.CurrentSong;
-  const uint8_t kind = song->GetModuleKind();
-  if (song->BuildModuleImage(&p.PendingImage) != 0) {
-    FreePendingImage();
-    song->Reset();
-    return 1;
-  }
-  DUH* module = nullptr;
-  if (kind <= 3) module = EngineReadModule(kind, p.PendingImage.data, p.PendingImage.size);
-  FreePendingImage();
+  SongModuleFailure failure;
+  DUH* module = LoadSongModule(song, &p.PendingImage, &failure);
   song->Reset();
+  if (failure == SongModuleFailure::kRebuild) return 1;
   if (!(p.Settings && p.Settings->KeepSamples)) song->ReleaseSamples();
   if (!module) return 1;
   p.LoadedModuleLength = EngineGetLength(module);

@@ -171,10 +171,8 @@ bool DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
   r->data = nullptr;
   r->size = decodedLength;
   if (!out) return false;
-  const uint32_t produced = out->size;
-  uint8_t* pcm = out->base;
-  out->ownsBuffer = 0;
-  StreamClose(out);
+  uint32_t produced = 0;
+  uint8_t* pcm = StreamCloseTakingBuffer(out, &produced);
   if (decodedLength > produced) {
     // Padding is for damaged data; a declared length no coded size could justify is
     // refused rather than allocated.

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 666;
@@ -11,3 +12,6 @@ inline constexpr int kBuildNumber = 1073;
 inline void FormatProductLine(char* text, size_t size) {
   std::snprintf(text, size, "Quorvath ZSF Player v%d.%.2d (b %d)", kVersionMajor, kVersionMinor, kBuildNumber);
 }
+
+// "1.666": the version the programs' --version and the packages carry.
+inline std::string ProductVersion() { return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor); }

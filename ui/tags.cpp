@@ -143,7 +143,7 @@ uint32_t WriteTagText(const char* path, const char* text) {
   // A stream measures at most 4 GiB; a bigger file would lose its tail.
   uint64_t fileSize = 0;
   TagBlockPlace place;
-  if (!OpenFileSize(in->file, &fileSize) || fileSize != in->size ||
+  if (!OpenFileSize(StreamFile(in), &fileSize) || fileSize != in->size ||
       !FindTagBlock(in, &place)) {
     StreamClose(in);
     return 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/modules/layout_internal.h"
+#include "tools/modules/module_layout.h"
 
 namespace zsfmod {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "container/byte_cursor.h"
 #include "tools/modules/module_formats.h"
-#include "tools/modules/module_layout.h"
+#include "tools/modules/layout_records.h"
 
 namespace zsfmod {
 namespace detail {

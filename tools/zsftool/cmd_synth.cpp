@@ -8,7 +8,7 @@
 
 #include "container/file_kind.h"
 #include "tools/synth/module_synth.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 
 namespace {
 

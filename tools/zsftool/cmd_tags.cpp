@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "container/byte_stream.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/tags.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // zsftool: makes and inspects ZSF songs, ZSP packs and ZGM collections.
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
+#include "ui/product_version.h"
 
 #include <cstdio>
 #include <map>
@@ -26,7 +27,7 @@ int Fail(const std::string& what) {
 int main(int argc, char** argv) {
   CLI::App app{"zsftool - make and inspect ZSF songs, ZSP sample packs and ZGM collections"};
   app.require_subcommand(1);
-  app.set_version_flag("--version", "zsftool 1.666");
+  app.set_version_flag("--version", "zsftool " + ProductVersion());
   int exitCode = 0;
   for (auto& [name, factory] : zsftool::Commands()) factory(app, exitCode);
   try {

@@ -1,4 +1,4 @@
-#include "tools/batch_report.h"
+#include "tools/zsftool/batch_report.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,4 @@
 // zsftool export: rebuilds the plain module a ZSF song holds and writes it.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,9 +7,10 @@
 
 #include "container/file_kind.h"
 #include "container/song.h"
+#include "platform/file_replace.h"
 #include "samples/sample_store.h"
-#include "tools/song_diagnosis.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/song_diagnosis.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
 namespace {
@@ -27,36 +24,6 @@ struct ExportOptions {
 
 int Failed(const std::string& path, const char* step, const std::string& reason) {
   return zsftool::Fail(path + ": " + step + ": " + reason);
-}
-
-// Writes DATA to PATH through a temporary file beside it that is synced and then
-// renamed, so PATH is never left half-written.
-bool WriteAtomically(const std::string& path, const uint8_t* data, size_t size, std::string* reason) {
-  std::string temporary = path + ".XXXXXX";
-  int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *reason = std::strerror(errno);
-    return false;
-  }
-  bool ok = true;
-  for (size_t done = 0; ok && done < size;) {
-    ssize_t n = write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
-  if (ok) ok = fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-  if (!ok) *reason = std::strerror(errno);
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    *reason = std::strerror(errno);
-  }
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ok = false;
-    *reason = std::strerror(errno);
-  }
-  if (!ok) unlink(temporary.c_str());
-  return ok;
 }
 
 int Export(const ExportOptions& o) {
@@ -88,8 +55,9 @@ int Export(const ExportOptions& o) {
   if (song.BuildModuleImage(&image) != 0) return Failed(o.song, "rebuild", DescribeRebuildFailure(song));
   std::unique_ptr<uint8_t, decltype(&std::free)> owned(image.data, &std::free);
 
-  std::string reason;
-  if (!WriteAtomically(o.output, image.data, image.size, &reason)) return Failed(o.output, "write", reason);
+  int error = 0;
+  if (WriteWholeFile(o.output.c_str(), image.data, image.size, &error) != 0)
+    return Failed(o.output, "write", std::strerror(error));
   return 0;
 }
 

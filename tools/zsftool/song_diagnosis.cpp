@@ -1,4 +1,4 @@
-#include "tools/song_diagnosis.h"
+#include "tools/zsftool/song_diagnosis.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/batch_report.h"
+#include "tools/zsftool/batch_report.h"
 #include "tools/pack/module_folder.h"
 #include "tools/pack/module_packer.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 
 namespace {
 

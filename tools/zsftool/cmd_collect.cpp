@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "collection/zgm_writer.h"
-#include "tools/batch_report.h"
+#include "tools/zsftool/batch_report.h"
 #include "tools/pack/module_folder.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 
 namespace {
 

@@ -13,12 +13,13 @@
 #include "container/byte_cursor.h"
 #include "container/file_kind.h"
 #include "container/song.h"
+#include "container/song_module.h"
 #include "container/zsf_header.h"
 #include "engine/engine.h"
 #include "samples/sample_store.h"
-#include "tools/collection_info.h"
-#include "tools/song_diagnosis.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/collection_info.h"
+#include "tools/zsftool/song_diagnosis.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
 namespace {
@@ -80,14 +81,14 @@ int SongInfo(const InfoOptions& o, const std::vector<uint8_t>& file) {
                 body.records[i].bits == 16 ? 16u : 8u);
   }
 
-  ModuleImage image{};
-  if (song.BuildModuleImage(&image) != 0) return Failed(path, "rebuild", DescribeRebuildFailure(song));
-  std::unique_ptr<uint8_t, decltype(&std::free)> owned(image.data, &std::free);
-  std::printf("module size: %u\n", image.size);
-
   // Lengths are measured with jump-to-order ignored, as the player plays them.
   EngineSetDefaultIgnoreJump(1);
-  DUH* module = EngineReadModule(song.GetModuleKind(), image.data, image.size);
+  SongModuleFailure failure;
+  uint32_t imageSize = 0;
+  ModuleImage image{};
+  DUH* module = LoadSongModule(&song, &image, &failure, &imageSize);
+  if (failure == SongModuleFailure::kRebuild) return Failed(path, "rebuild", DescribeRebuildFailure(song));
+  std::printf("module size: %u\n", imageSize);
   if (!module) return Failed(path, "engine", "the engine refused the rebuilt module");
   int32_t length = EngineGetLength(module);
   EngineUnload(module);

@@ -1,4 +1,4 @@
-#include "tools/collection_info.h"
+#include "tools/zsftool/collection_info.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -12,7 +12,7 @@
 #include "container/byte_stream.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_format.h"
-#include "tools/zsftool.h"
+#include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
 namespace {
