@@ -73,6 +73,8 @@ TEST(TagReading, ListAndLookup) {
   EXPECT_EQ(std::string(99, 'v'), Lookup(two, "note", 100));
   EXPECT_EQ("", Lookup(two, "note", 1));
   EXPECT_EQ(std::string(150, 'v'), Lookup(two, "note", 151));
+  // A trailer longer than one read of the file's tail is read in a second pass.
+  EXPECT_EQ("title=" + std::string(5000, 'w') + "|", List(Song(dir, "title=" + std::string(5000, 'w') + "\n", 10)));
 }
 
 TEST(TagReading, NoFileOrNoTrailerThatFitsGivesNoTagsAndLeavesBuffersAlone) {
