@@ -55,16 +55,7 @@ class ZsfTrack : public ::testing::Test {
     WriteSettings(options.registryPath, {loBit, mono, false});
     TestHost host(options);
     host.Init();
-    if (seekMs >= 0) host.SetFreeBytes(0);  // nothing is written before the seek
-    EXPECT_EQ(host.Play(name), 0);
-    if (seekMs >= 0) {
-      host.record()->SetOutputTime(seekMs);
-      EXPECT_TRUE(host.WaitUntil([&] { return !host.Flushes().empty() && host.Flushes().back() == seekMs; }));
-      host.SetFreeBytes(1 << 20);
-    }
-    EXPECT_TRUE(host.WaitForEndMessages(1));
-    host.Stop();
-    return host.WrittenSinceOpen();
+    return host.PlayToEnd(name, seekMs);
   }
 
   TempDir dir_;

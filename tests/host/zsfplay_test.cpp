@@ -40,16 +40,7 @@ class Zsfplay : public ::testing::Test {
     TestHost host(options);
     EXPECT_TRUE(host.ok()) << host.error();
     host.Init();
-    if (seekMs >= 0) host.SetFreeBytes(0);
-    if (host.Play(dir_.file(name)) != 0) return {};
-    if (seekMs >= 0) {
-      host.record()->SetOutputTime(seekMs);
-      EXPECT_TRUE(host.WaitUntil([&] { return !host.Flushes().empty() && host.Flushes().back() == seekMs; }));
-      host.SetFreeBytes(1 << 20);
-    }
-    EXPECT_TRUE(host.WaitForEndMessages(1));
-    host.Stop();
-    return host.WrittenSinceOpen();
+    return host.PlayToEnd(dir_.file(name), seekMs);
   }
 
   ProcessResult Run(std::vector<std::string> args, const std::string& input = "", const std::string& home = "") {

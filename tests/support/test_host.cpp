@@ -1,6 +1,7 @@
 #include "support/test_host.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -77,6 +78,19 @@ int TestHost::Play(const std::string& name) {
 void TestHost::Stop() {
   if (record_) record_->Stop();
   playing_ = false;
+}
+
+std::vector<uint8_t> TestHost::PlayToEnd(const std::string& name, int seekMs) {
+  if (seekMs >= 0) SetFreeBytes(0);
+  if (Play(name) != 0) return {};
+  if (seekMs >= 0) {
+    record_->SetOutputTime(seekMs);
+    EXPECT_TRUE(WaitUntil([&] { return !Flushes().empty() && Flushes().back() == seekMs; }));
+    SetFreeBytes(1 << 20);
+  }
+  EXPECT_TRUE(WaitForEndMessages(1));
+  Stop();
+  return WrittenSinceOpen();
 }
 
 }  // namespace zsftest

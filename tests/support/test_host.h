@@ -7,6 +7,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/files.h"
 #include "support/host_record.h"
@@ -36,6 +37,11 @@ class TestHost : public HostRecord {
   void Quit();
   int Play(const std::string& name);
   void Stop();
+
+  // What the plug-in writes for NAME from start to end, as a player that asks for
+  // SEEK_MS (>= 0) as soon as Play returns: the output offers no room until the seek
+  // has been performed. Empty when Play fails.
+  std::vector<uint8_t> PlayToEnd(const std::string& name, int seekMs = -1);
 
  private:
   std::unique_ptr<TempDir> dir_ = std::make_unique<TempDir>();
