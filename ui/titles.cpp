@@ -132,8 +132,7 @@ void FormatTitle(const TagList* list, const char* titleTemplate, char* title, si
 namespace {
 
 // Lets one lookup call fill every placeholder's value buffer.
-void LookupPlaceholders(std::vector<Placeholder>& placeholders, const char* text, size_t length,
-                        const char* file) {
+void LookupPlaceholders(std::vector<Placeholder>& placeholders, const char* text, size_t length) {
   std::vector<const char*> names;
   std::vector<char*> values;
   for (Placeholder& p : placeholders) {
@@ -142,26 +141,15 @@ void LookupPlaceholders(std::vector<Placeholder>& placeholders, const char* text
   }
   int32_t count = static_cast<int32_t>(placeholders.size());
   if (count == 0) return;
-  if (file)
-    LookupTagValues(file, names.data(), values.data(), count, kPlaceholderValueSize);
-  else
-    LookupTagValuesInText(text, length, names.data(), values.data(), count, kPlaceholderValueSize);
+  LookupTagValuesInText(text, length, names.data(), values.data(), count, kPlaceholderValueSize);
 }
 
 }  // namespace
-
-void FormatTitleFromFile(const char* file, const char* titleTemplate, char* title,
-                         size_t titleSize) {
-  std::string templateText = TemplateText(titleTemplate);
-  std::vector<Placeholder> placeholders = CollectPlaceholders(templateText);
-  if (file) LookupPlaceholders(placeholders, nullptr, 0, file);
-  Finish(templateText, placeholders, title, titleSize);
-}
 
 void FormatTitleFromText(const char* text, size_t length, const char* titleTemplate, char* title,
                          size_t titleSize) {
   std::string templateText = TemplateText(titleTemplate);
   std::vector<Placeholder> placeholders = CollectPlaceholders(templateText);
-  if (text) LookupPlaceholders(placeholders, text, length, nullptr);
+  if (text) LookupPlaceholders(placeholders, text, length);
   Finish(templateText, placeholders, title, titleSize);
 }

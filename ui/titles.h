@@ -16,12 +16,9 @@ constexpr size_t kHostTitleSize = 512;
 // The template holds at most 99 characters (the settings field); a longer one is
 // cut there.
 void FormatTitle(const TagList* list, const char* titleTemplate, char* title, size_t titleSize);
-// As above with the values looked up straight from FILE's tag text (the first
-// match in the text wins). A file that cannot be read gives "Unknown" everywhere.
-void FormatTitleFromFile(const char* file, const char* titleTemplate, char* title,
-                         size_t titleSize);
-// The same from tag text already in memory (LENGTH bytes), for callers that read
-// the text once for several purposes.
+// As above with the values looked up straight from a song's tag TEXT (LENGTH bytes;
+// the first match in the text wins). No text (a file that cannot be read) gives
+// "Unknown" everywhere.
 void FormatTitleFromText(const char* text, size_t length, const char* titleTemplate, char* title,
                          size_t titleSize);
 
