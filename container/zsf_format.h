@@ -3,34 +3,25 @@
 #pragma once
 #include <cstdint>
 
+#include "container/format_version.h"
+
 inline constexpr char kZsfMagic[4] = {'Z', 'S', 'F', '1'};
 
-// A (major, minor) pair compared as major.minor with the minor in whole units, so
-// 1.9 is below 1.11.
-struct ZsfVersion {
-  uint8_t major;
-  uint8_t minor;
-};
-constexpr bool ZsfVersionAtLeast(uint8_t major, uint8_t minor, ZsfVersion gate) {
-  return major > gate.major || (major == gate.major && minor >= gate.minor);
-}
-
 // The header carries the module extension (before it every song is Impulse Tracker).
-inline constexpr ZsfVersion kZsfModuleExtensionFrom{1, 11};
+inline constexpr FormatVersion kZsfModuleExtensionFrom{1, 11};
 // Version 1 sample entries carry the sample's offset in the rebuilt image.
-inline constexpr ZsfVersion kZsfSampleOffsetFrom{1, 12};
+inline constexpr FormatVersion kZsfSampleOffsetFrom{1, 12};
 // Version 1 sample entries carry derivation code, parameter and volume.
-inline constexpr ZsfVersion kZsfDerivationFieldsFrom{1, 15};
+inline constexpr FormatVersion kZsfDerivationFieldsFrom{1, 15};
 // The version 1 body lists extra pack entries before the spare value.
-inline constexpr ZsfVersion kZsfExtraEntriesFrom{1, 19};
+inline constexpr FormatVersion kZsfExtraEntriesFrom{1, 19};
 // The version 2 body: source entries plus per-sample source indices.
-inline constexpr ZsfVersion kZsfV2BodyFrom{2, 0};
+inline constexpr FormatVersion kZsfV2BodyFrom{2, 0};
 // Newest version read; anything above (and every major above 2) is refused.
-inline constexpr ZsfVersion kZsfHighestAccepted{2, 2};
+inline constexpr FormatVersion kZsfHighestAccepted{2, 2};
 
 constexpr bool ZsfVersionAccepted(uint8_t major, uint8_t minor) {
-  return major < kZsfHighestAccepted.major ||
-         (major == kZsfHighestAccepted.major && minor <= kZsfHighestAccepted.minor);
+  return VersionAtMost(major, minor, kZsfHighestAccepted);
 }
 
 inline constexpr uint32_t kZsfPackNameLength = 26;
@@ -44,8 +35,8 @@ inline constexpr uint8_t kZsfDefaultVolume = 100;      // v1 entries without der
 
 // Size of one version 1 sample entry for a version.
 constexpr uint32_t ZsfV1SampleEntrySize(uint8_t major, uint8_t minor) {
-  return 8 + (ZsfVersionAtLeast(major, minor, kZsfSampleOffsetFrom) ? 4 : 0) +
-         (ZsfVersionAtLeast(major, minor, kZsfDerivationFieldsFrom) ? 6 : 0);
+  return 8 + (VersionAtLeast(major, minor, kZsfSampleOffsetFrom) ? 4 : 0) +
+         (VersionAtLeast(major, minor, kZsfDerivationFieldsFrom) ? 6 : 0);
 }
 
 // Longest source path and composed pack path, in characters.

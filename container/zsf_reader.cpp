@@ -65,7 +65,7 @@ uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header) {
   header->packName = FixedText(packName, kZsfPackNameLength);
 
   header->moduleKind = kFileKindIt;
-  if (ZsfVersionAtLeast(header->major, header->minor, kZsfModuleExtensionFrom)) {
+  if (VersionAtLeast(header->major, header->minor, kZsfModuleExtensionFrom)) {
     const uint8_t* extension = in.span(kZsfExtensionLength);
     if (!extension) return 1;
     header->moduleExtension = FixedText(extension, kZsfExtensionLength);
@@ -102,14 +102,14 @@ uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
   body->structure = structure;
   body->structureSize = decoded;
 
-  if (!ZsfVersionAtLeast(major_, minor_, kZsfV2BodyFrom)) return LoadV1Body(in, body);
+  if (!VersionAtLeast(major_, minor_, kZsfV2BodyFrom)) return LoadV1Body(in, body);
   return LoadV2Body(in, body);
 }
 
 uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
-  const bool hasOffsets = ZsfVersionAtLeast(major_, minor_, kZsfSampleOffsetFrom);
-  const bool hasDerivation = ZsfVersionAtLeast(major_, minor_, kZsfDerivationFieldsFrom);
-  const bool hasExtras = ZsfVersionAtLeast(major_, minor_, kZsfExtraEntriesFrom);
+  const bool hasOffsets = VersionAtLeast(major_, minor_, kZsfSampleOffsetFrom);
+  const bool hasDerivation = VersionAtLeast(major_, minor_, kZsfDerivationFieldsFrom);
+  const bool hasExtras = VersionAtLeast(major_, minor_, kZsfExtraEntriesFrom);
 
   uint32_t count = in.u32();
   if (!in.ok()) return 1;

@@ -45,17 +45,17 @@ bool WriteZsf(const ZsfSong& song, std::vector<uint8_t>* out, std::string* error
   if (song.packName.size() > kZsfPackNameLength) {
     return Refuse(error, "pack name \"" + song.packName + "\" is longer than 26 characters");
   }
-  const bool hasExtension = ZsfVersionAtLeast(major, minor, kZsfModuleExtensionFrom);
+  const bool hasExtension = VersionAtLeast(major, minor, kZsfModuleExtensionFrom);
   if (hasExtension && song.moduleExtension.size() > kZsfExtensionLength) {
     return Refuse(error, "module extension \"" + song.moduleExtension + "\" is longer than 5 characters");
   }
   if (song.tagText.size() > 0xFFFF) return Refuse(error, "tag text is longer than 65535 bytes");
   if (song.structure.size() > UINT32_MAX) return Refuse(error, "structure image is too large");
 
-  const bool v2 = ZsfVersionAtLeast(major, minor, kZsfV2BodyFrom);
-  const bool hasOffsets = ZsfVersionAtLeast(major, minor, kZsfSampleOffsetFrom);
-  const bool hasDerivation = ZsfVersionAtLeast(major, minor, kZsfDerivationFieldsFrom);
-  const bool hasExtras = ZsfVersionAtLeast(major, minor, kZsfExtraEntriesFrom);
+  const bool v2 = VersionAtLeast(major, minor, kZsfV2BodyFrom);
+  const bool hasOffsets = VersionAtLeast(major, minor, kZsfSampleOffsetFrom);
+  const bool hasDerivation = VersionAtLeast(major, minor, kZsfDerivationFieldsFrom);
+  const bool hasExtras = VersionAtLeast(major, minor, kZsfExtraEntriesFrom);
   if (v2 && (!song.samples.empty() || !song.extraEntries.empty())) {
     return Refuse(error, "version " + version + " has no version 1 sample entries");
   }

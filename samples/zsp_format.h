@@ -3,26 +3,19 @@
 #pragma once
 #include <cstdint>
 
+#include "container/format_version.h"
+
 inline constexpr char kZspMagic[4] = {'Z', 'S', 'P', '1'};
 
-// A pack version; gates compare (major, minor) pairs.
-struct ZspVersion {
-  uint8_t major;
-  uint8_t minor;
-};
-constexpr bool ZspAtLeast(uint8_t major, uint8_t minor, ZspVersion gate) {
-  return major > gate.major || (major == gate.major && minor >= gate.minor);
-}
-
 // Version 1 gates; from version 2 on every one of them holds.
-inline constexpr ZspVersion kZspScrambleFlagFrom{1, 23};   // header byte 6: scramble flag
-inline constexpr ZspVersion kZspWidthAttributeFrom{1, 26};  // width and attribute per slot
-inline constexpr ZspVersion kZspTypeByteFrom{1, 28};       // type byte, decoded length, name26
-inline constexpr ZspVersion kZspEmptySlotFrom{1, 29};      // type 0x3E means an empty slot
-inline constexpr ZspVersion kZspAux32From{1, 36};          // 32-bit value per slot
-inline constexpr ZspVersion kZspTypedListFrom{2, 0};       // version-2 entry list
-inline constexpr ZspVersion kZspXorFrom{2, 3};             // XOR descrambling instead of subtract
-inline constexpr ZspVersion kZspHighest{2, 3};             // newest version accepted
+inline constexpr FormatVersion kZspScrambleFlagFrom{1, 23};   // header byte 6: scramble flag
+inline constexpr FormatVersion kZspWidthAttributeFrom{1, 26};  // width and attribute per slot
+inline constexpr FormatVersion kZspTypeByteFrom{1, 28};       // type byte, decoded length, name26
+inline constexpr FormatVersion kZspEmptySlotFrom{1, 29};      // type 0x3E means an empty slot
+inline constexpr FormatVersion kZspAux32From{1, 36};          // 32-bit value per slot
+inline constexpr FormatVersion kZspTypedListFrom{2, 0};       // version-2 entry list
+inline constexpr FormatVersion kZspXorFrom{2, 3};             // XOR descrambling instead of subtract
+inline constexpr FormatVersion kZspHighest{2, 3};             // newest version accepted
 
 // Version 0/1 type bytes (1.28 on).
 inline constexpr uint8_t kZspV1TypePcm = 0x00;
@@ -45,11 +38,11 @@ inline constexpr uint32_t kZspHeaderSizeNoFlag = 11;  // magic, version, compres
 inline constexpr uint32_t kZspMaxMissingTail = 4u << 20;
 
 constexpr bool ZspAccepted(uint8_t major, uint8_t minor) {
-  return major < kZspHighest.major || (major == kZspHighest.major && minor <= kZspHighest.minor);
+  return VersionAtMost(major, minor, kZspHighest);
 }
 constexpr bool ZspHasScrambleFlag(uint8_t major, uint8_t minor) {
-  return ZspAtLeast(major, minor, kZspScrambleFlagFrom);
+  return VersionAtLeast(major, minor, kZspScrambleFlagFrom);
 }
 constexpr bool ZspUsesXor(uint8_t major, uint8_t minor) {
-  return ZspAtLeast(major, minor, kZspXorFrom);
+  return VersionAtLeast(major, minor, kZspXorFrom);
 }

@@ -268,10 +268,10 @@ bool ReadListV2(const ListContext& c, SlotTable* table, uint32_t count) {
 
 bool ReadListV1(const ListContext& c, SlotTable* table, uint32_t count) {
   PackInput& in = *c.in;
-  const bool typed = ZspAtLeast(c.major, c.minor, kZspTypeByteFrom);
-  const bool emptySlots = ZspAtLeast(c.major, c.minor, kZspEmptySlotFrom);
-  const bool widths = ZspAtLeast(c.major, c.minor, kZspWidthAttributeFrom);
-  const bool values = ZspAtLeast(c.major, c.minor, kZspAux32From);
+  const bool typed = VersionAtLeast(c.major, c.minor, kZspTypeByteFrom);
+  const bool emptySlots = VersionAtLeast(c.major, c.minor, kZspEmptySlotFrom);
+  const bool widths = VersionAtLeast(c.major, c.minor, kZspWidthAttributeFrom);
+  const bool values = VersionAtLeast(c.major, c.minor, kZspAux32From);
   // Past the end every field reads as zero, which leaves a slot as cleared: stop there.
   for (uint32_t slot = 0; slot < count && in.left() > 0; ++slot) {
     SampleRecord* r = table->At(slot);

@@ -101,10 +101,10 @@ bool WriteSlotV2(const ZspEntry& e, const ZspWriteOptions& o, ByteWriter* out, s
 }
 
 bool WriteSlotV1(const ZspEntry& e, const ZspWriteOptions& o, ByteWriter* out, std::string* error) {
-  const bool typed = ZspAtLeast(o.major, o.minor, kZspTypeByteFrom);
+  const bool typed = VersionAtLeast(o.major, o.minor, kZspTypeByteFrom);
   const bool coded = e.kind == ZspEntry::Kind::Coded;
   if (coded && !typed) return Refuse(error, "coded entries need version 1.28 or later");
-  if (e.kind == ZspEntry::Kind::Empty && ZspAtLeast(o.major, o.minor, kZspEmptySlotFrom)) {
+  if (e.kind == ZspEntry::Kind::Empty && VersionAtLeast(o.major, o.minor, kZspEmptySlotFrom)) {
     out->u8(kZspV1TypeEmpty);
     return true;
   }
@@ -120,11 +120,11 @@ bool WriteSlotV1(const ZspEntry& e, const ZspWriteOptions& o, ByteWriter* out, s
   }
   out->text(e.name, kZspName30Length);
   if (!WriteBody(o, std::move(stored), out, error)) return false;
-  if (ZspAtLeast(o.major, o.minor, kZspWidthAttributeFrom)) {
+  if (VersionAtLeast(o.major, o.minor, kZspWidthAttributeFrom)) {
     out->u8(e.bits);
     out->u8(e.attribute);
   }
-  if (ZspAtLeast(o.major, o.minor, kZspAux32From)) out->u32(e.value);
+  if (VersionAtLeast(o.major, o.minor, kZspAux32From)) out->u32(e.value);
   if (typed) out->text(e.name, kZspName26Length);
   return true;
 }

@@ -33,14 +33,14 @@ TEST(ZsfReader, EveryAcceptedVersionLoadsWithItsBodyLayout) {
   for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{
            {0, 5}, {1, 0}, {1, 10}, {1, 11}, {1, 12}, {1, 14}, {1, 15}, {1, 18}, {1, 19}, {1, 99}, {2, 0}, {2, 2}}) {
     SCOPED_TRACE(std::to_string(major) + "." + std::to_string(minor));
-    const bool offsets = ZsfVersionAtLeast(major, minor, kZsfSampleOffsetFrom);
+    const bool offsets = VersionAtLeast(major, minor, kZsfSampleOffsetFrom);
     Song song;
     uint32_t count = 0;
     ASSERT_EQ(0u, Load(MakeZsf(major, minor, ".XM", Ramp(64), offsets ? kTwo : NoOffsets(kTwo)), &song, &count));
     EXPECT_EQ(major * 256 + minor, song.VersionMajor() * 256 + song.VersionMinor());
     EXPECT_EQ(2u, count);
     // Before 1.11 there is no extension field: every such song is Impulse Tracker.
-    EXPECT_EQ(ZsfVersionAtLeast(major, minor, kZsfModuleExtensionFrom) ? 1u : 0u, song.GetModuleKind());
+    EXPECT_EQ(VersionAtLeast(major, minor, kZsfModuleExtensionFrom) ? 1u : 0u, song.GetModuleKind());
     const SongBody& body = song.Body();
     EXPECT_EQ(Ramp(64), std::vector<uint8_t>(body.structure, body.structure + body.structureSize));
     for (uint32_t i = 0; i < 2; ++i) {

@@ -55,8 +55,8 @@ TEST(ZspReader, RoundTripAcrossEveryGate) {
            {1, 36}, {1, 99}, {2, 0}, {2, 1}, {2, 2}, {2, 3}}) {
     for (bool compress : {false, true}) {
       SCOPED_TRACE(testing::Message() << int(major) << "." << int(minor) << (compress ? " lzo" : ""));
-      const bool typed = ZspAtLeast(major, minor, kZspTypeByteFrom);
-      const bool widths = ZspAtLeast(major, minor, kZspWidthAttributeFrom);
+      const bool typed = VersionAtLeast(major, minor, kZspTypeByteFrom);
+      const bool widths = VersionAtLeast(major, minor, kZspWidthAttributeFrom);
       std::vector<ZspEntry> entries = {Pcm(Ramp(100), 16, "first entry", 0x41, 0xDEADBEEF), Empty(),
                                        Pcm(Ramp(33, 9), 8, "second", 7, 12345)};
       if (typed) {
@@ -78,7 +78,7 @@ TEST(ZspReader, RoundTripAcrossEveryGate) {
       EXPECT_EQ(0, first.coded);
       EXPECT_EQ(widths ? 16 : 0, first.bits);
       EXPECT_EQ(widths ? 0x41 : 0, first.aux8);
-      EXPECT_EQ(ZspAtLeast(major, minor, kZspAux32From) ? 0xDEADBEEFu : 0u, first.aux32);
+      EXPECT_EQ(VersionAtLeast(major, minor, kZspAux32From) ? 0xDEADBEEFu : 0u, first.aux32);
       EXPECT_STREQ(major < 2 ? "first entry" : "", first.name30);
       EXPECT_STREQ(typed ? "first entry" : "", first.name26);
       EXPECT_EQ(0u, store->entries[1].size);  // before 1.29 written as an entry without bytes

@@ -12,7 +12,9 @@
 #include <unordered_map>
 
 #include "container/file_kind.h"
+#include "container/zsf_format.h"
 #include "container/zsf_writer.h"
+#include "samples/zsp_format.h"
 #include "samples/zsp_writer.h"
 #include "tools/modules/module_kind.h"
 #include "tools/modules/module_layout.h"
@@ -21,23 +23,6 @@
 namespace zsfpack {
 namespace {
 
-// Song and pack version gates the packer has to respect (the readers' own gates).
-struct Version {
-  uint8_t major, minor;
-};
-constexpr bool AtLeast(uint8_t major, uint8_t minor, Version gate) {
-  return major > gate.major || (major == gate.major && minor >= gate.minor);
-}
-constexpr Version kSongExtensionFrom{1, 11};   // module extension in the header
-constexpr Version kSongOffsetsFrom{1, 12};     // sample offsets: songs that rebuild
-constexpr Version kSongBodyV2From{2, 0};
-constexpr Version kSongHighest{2, 2};
-constexpr Version kPackScrambleFrom{1, 23};
-constexpr Version kPackWidthFrom{1, 26};       // entries record 8 or 16 bit
-constexpr Version kPackCodedFrom{1, 28};
-constexpr Version kPackHighest{2, 3};
-
-constexpr size_t kPackNameLength = 26;
 // A song's wanted list is counted in 16 bits.
 constexpr size_t kMostEntriesPerSong = 65535;
 
@@ -190,7 +175,7 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
   if (!zsfmod::RecogniseModuleKind(input.bytes.data(), input.bytes.size(), input.bytes.size(), &kind, &why)) {
     return Fail(error, path, "read", why);
   }
-  if (kind != kFileKindIt && !AtLeast(o.songMajor, o.songMinor, kSongExtensionFrom)) {
+  if (kind != kFileKindIt && !VersionAtLeast(o.songMajor, o.songMinor, kZsfModuleExtensionFrom)) {
     return Fail(error, path, "check",
                 "song version " + VersionText(o.songMajor, o.songMinor) +
                     " holds only Impulse Tracker modules (other kinds need 1.11 or later)");
@@ -209,7 +194,7 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
   zsfmod::ModuleLayout layout;
   if (!zsfmod::ReadModuleLayout(module, kind, &layout, &reason)) return Fail(error, path, "read", reason);
 
-  const bool packHasWidth = AtLeast(o.packMajor, o.packMinor, kPackWidthFrom);
+  const bool packHasWidth = VersionAtLeast(o.packMajor, o.packMinor, kZspWidthAttributeFrom);
   std::vector<SampleSpan> spans;
   std::vector<CutSample> cut;
   for (const zsfmod::SampleLayout& s : layout.samples) {
@@ -260,8 +245,8 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
   if (!CutModuleImage(module, spans, &z.structure, &offsets, &reason)) {
     return Fail(error, path, "cut", reason);
   }
-  const bool hasOffsets = AtLeast(o.songMajor, o.songMinor, kSongOffsetsFrom);
-  if (o.songMajor >= kSongBodyV2From.major) {
+  const bool hasOffsets = VersionAtLeast(o.songMajor, o.songMinor, kZsfSampleOffsetFrom);
+  if (VersionAtLeast(o.songMajor, o.songMinor, kZsfV2BodyFrom)) {
     // One source per distinct entry: samples that share bytes share a source.
     std::unordered_map<uint32_t, uint32_t> sourceOf;
     for (size_t i = 0; i < cut.size(); ++i) {
@@ -341,17 +326,17 @@ bool CheckOptions(const PackOptions& o, PackError* error) {
   if (o.packName.empty() || o.packName.find('/') != std::string::npos) {
     return Fail(error, pack, "check", "the pack needs a file name without a folder");
   }
-  if (o.packName.size() > kPackNameLength) {
+  if (o.packName.size() > kZsfPackNameLength) {
     return Fail(error, pack, "check", "the pack's file name is longer than the 26 characters a song can name");
   }
-  if (o.vorbis && !AtLeast(o.packMajor, o.packMinor, kPackCodedFrom)) {
+  if (o.vorbis && !VersionAtLeast(o.packMajor, o.packMinor, kZspTypeByteFrom)) {
     return Fail(error, pack, "check", "Vorbis-coded entries need pack version 1.28 or later");
   }
   if (o.vorbis && !(o.vorbisQuality >= -0.1f && o.vorbisQuality <= 1.0f)) {
     return Fail(error, "--vorbis", "check", "the quality must lie between -0.1 and 1.0");
   }
   if (!o.password.empty()) {
-    if (!AtLeast(o.packMajor, o.packMinor, kPackScrambleFrom)) {
+    if (!VersionAtLeast(o.packMajor, o.packMinor, kZspScrambleFlagFrom)) {
       return Fail(error, pack, "check", "scrambled packs need pack version 1.23 or later");
     }
     if (ZspKeyFromPassword(o.password) == 0) {
@@ -439,11 +424,11 @@ bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor) {
 }
 
 bool SongVersionAccepted(uint8_t major, uint8_t minor) {
-  return major < kSongHighest.major || (major == kSongHighest.major && minor <= kSongHighest.minor);
+  return ZsfVersionAccepted(major, minor);
 }
 
 bool PackVersionAccepted(uint8_t major, uint8_t minor) {
-  return major < kPackHighest.major || (major == kPackHighest.major && minor <= kPackHighest.minor);
+  return ZspAccepted(major, minor);
 }
 
 namespace {
