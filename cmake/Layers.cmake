@@ -185,7 +185,7 @@ zsf_layer(plugin USES ui song collection engine platform samples base LIBRARIES 
 # plug-in).
 zsf_layer(authoring LINUX_ONLY USES song collection samples platform base
   LIBRARIES PkgConfig::LZO2 PkgConfig::VORBISENC PkgConfig::VORBIS PkgConfig::OGG UNITS
-  container/zsf_writer samples/zsp_writer collection/zgm_writer)
+  container/block_compress container/zsf_writer samples/zsp_writer collection/zgm_writer)
 
 # Everything above, for the programs that use the core whole (tools, tests, benchmarks).
 add_library(zsf_core INTERFACE)

@@ -1,32 +1,12 @@
 #include "container/zsf_writer.h"
 
-#include <lzo/lzo1x.h>
-
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 
+#include "container/block_compress.h"
 #include "container/byte_writer.h"
 #include "container/zsf_format.h"
-
-bool CompressBlock(const std::vector<uint8_t>& data, std::vector<uint8_t>* block,
-                   std::string* error) {
-  if (lzo_init() != LZO_E_OK) {
-    *error = "the compression library cannot be initialised";
-    return false;
-  }
-  // LZO1X's documented worst case for incompressible input.
-  std::vector<uint8_t> out(data.size() + data.size() / 16 + 64 + 3);
-  std::vector<uint8_t> work(LZO1X_1_MEM_COMPRESS);
-  lzo_uint length = out.size();
-  if (lzo1x_1_compress(data.data(), data.size(), out.data(), &length, work.data()) != LZO_E_OK) {
-    *error = "the structure image could not be compressed";
-    return false;
-  }
-  out.resize(length);
-  *block = std::move(out);
-  return true;
-}
 
 static bool Refuse(std::string* error, const std::string& why) {
   *error = why;
@@ -77,7 +57,7 @@ bool WriteZsf(const ZsfSong& song, std::vector<uint8_t>* out, std::string* error
   }
 
   std::vector<uint8_t> block;
-  if (!CompressBlock(song.structure, &block, error)) return false;
+  if (!CompressBlock(song.structure, false, &block, error)) return false;
   block.insert(block.end(), song.blockTrailer.begin(), song.blockTrailer.end());
 
   ByteWriter w;

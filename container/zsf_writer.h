@@ -60,10 +60,6 @@ struct ZsfSong {
 // too long, a tag text above 65535 bytes.
 bool WriteZsf(const ZsfSong& song, std::vector<uint8_t>* out, std::string* error);
 
-// Compresses DATA as one bare LZO1X block, as the structure block is stored.
-bool CompressBlock(const std::vector<uint8_t>& data, std::vector<uint8_t>* block,
-                   std::string* error);
-
 // One sample's data inside a module image, in sample order.
 struct SampleSpan {
   uint32_t offset = 0;

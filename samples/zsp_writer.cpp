@@ -2,12 +2,12 @@
 // entries, optional LZO compression and scrambling.
 #include "samples/zsp_writer.h"
 
-#include <lzo/lzo1x.h>
 #include <vorbis/vorbisenc.h>
 
 #include <cstdlib>
 #include <cstring>
 
+#include "container/block_compress.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_format.h"
 #include "ui/password.h"
@@ -32,20 +32,6 @@ void Scramble(const ZspWriteOptions& o, std::vector<uint8_t>* bytes) {
   }
 }
 
-bool Compress(const std::vector<uint8_t>& in, bool smallest, std::vector<uint8_t>* out,
-              std::string* error) {
-  if (lzo_init() != LZO_E_OK) return Refuse(error, "LZO library unavailable");
-  out->resize(in.size() + in.size() / 16 + 64 + 3);
-  std::vector<uint8_t> work(smallest ? LZO1X_999_MEM_COMPRESS : LZO1X_1_MEM_COMPRESS);
-  lzo_uint packed = out->size();
-  const int rc = smallest
-                     ? lzo1x_999_compress(in.data(), in.size(), out->data(), &packed, work.data())
-                     : lzo1x_1_compress(in.data(), in.size(), out->data(), &packed, work.data());
-  if (rc != LZO_E_OK) return Refuse(error, "LZO compression failed");
-  out->resize(packed);
-  return true;
-}
-
 // The entry body: the stored bytes, scrambled, then compressed when asked.
 bool WriteBody(const ZspWriteOptions& o, std::vector<uint8_t> stored, ByteWriter* out,
                std::string* error) {
@@ -53,7 +39,7 @@ bool WriteBody(const ZspWriteOptions& o, std::vector<uint8_t> stored, ByteWriter
   Scramble(o, &stored);
   if (o.compress) {
     std::vector<uint8_t> block;
-    if (!Compress(stored, o.smallest, &block, error)) return false;
+    if (!CompressBlock(stored, o.smallest, &block, error)) return false;
     out->u32(static_cast<uint32_t>(block.size()));
     out->bytes(block);
     out->u32(static_cast<uint32_t>(stored.size()));
