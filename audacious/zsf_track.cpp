@@ -29,15 +29,14 @@ class CollectionTrack {
   }
   bool Open(const TrackRef& ref, std::string* error) {
     static const uint32_t kNothing = 0;
-    Collection* heads = CollectionCreate();
-    if (!heads || LoadCollection(heads, ref.file.c_str(), 0, &kNothing) != 0) {
-      CollectionDestroy(heads);
+    CollectionOwner heads(CollectionCreate());
+    if (!heads || LoadCollection(heads.get(), ref.file.c_str(), 0, &kNothing) != 0) {
       *error = "not a readable collection";
       return false;
     }
-    const uint32_t packAt = FindEntryOfKind(heads, 0, kEntrySamplePack);
-    const bool entryExists = ref.entry >= 0 && GetEntry(heads, uint32_t(ref.entry)) != nullptr;
-    CollectionDestroy(heads);
+    const uint32_t packAt = FindEntryOfKind(heads.get(), 0, kEntrySamplePack);
+    const bool entryExists = ref.entry >= 0 && GetEntry(heads.get(), uint32_t(ref.entry)) != nullptr;
+    heads.reset();
     if (!entryExists) {
       *error = ref.entry == kNoTune ? "the collection holds no tune"
                                     : "the collection has no entry " + std::to_string(ref.entry);
@@ -143,19 +142,17 @@ bool IsCollectionFile(const std::string& file) {
 
 bool ListTunes(const std::string& file, std::vector<int32_t>* tunes, std::string* error) {
   static const uint32_t kNothing = 0;
-  Collection* heads = CollectionCreate();
-  if (!heads || LoadCollection(heads, file.c_str(), 0, &kNothing) != 0) {
-    CollectionDestroy(heads);
+  CollectionOwner heads(CollectionCreate());
+  if (!heads || LoadCollection(heads.get(), file.c_str(), 0, &kNothing) != 0) {
     *error = "not a readable collection";
     return false;
   }
   tunes->clear();
   for (uint32_t n = 0;; ++n) {
-    const uint32_t at = FindEntryOfKind(heads, n, kEntryTune);
+    const uint32_t at = FindEntryOfKind(heads.get(), n, kEntryTune);
     if (at == NotFound666) break;
     tunes->push_back(static_cast<int32_t>(at));
   }
-  CollectionDestroy(heads);
   return true;
 }
 

@@ -2,6 +2,7 @@
 // size, offset in the file and (when loaded) its bytes.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "collection/zgm_format.h"
 
@@ -47,3 +48,9 @@ uint32_t AppendEntry(Collection* collection, uint32_t size, const void* data,
 
 // Frees every entry's data; count becomes 0. Null is allowed.
 void ClearCollection(Collection* collection);
+
+// A collection held by its owner: destroyed when the owner goes.
+struct CollectionDestroyer {
+  void operator()(Collection* c) const { CollectionDestroy(c); }
+};
+using CollectionOwner = std::unique_ptr<Collection, CollectionDestroyer>;

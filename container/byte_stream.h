@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 struct ByteStream {
   uint8_t* base;        // memory buffer; null for file streams
@@ -38,3 +39,9 @@ uint32_t StreamWrite(const void* src, uint32_t n, ByteStream* s);
 void StreamSkip(int32_t n, ByteStream* s);
 void StreamSeek(uint32_t position, ByteStream* s);
 void StreamSeekEnd(int32_t offset, ByteStream* s);
+
+// A stream held by its owner: closed when the owner goes.
+struct StreamCloser {
+  void operator()(ByteStream* s) const { StreamClose(s); }
+};
+using StreamOwner = std::unique_ptr<ByteStream, StreamCloser>;

@@ -54,26 +54,22 @@ void GetSongFileInfo(const char* file, char* title, int* lengthMs, const PlayerS
 
 void GetCollectionTrackInfo(const char* name, char* title, int* lengthMs, const PlayerSettings& settings) {
   CollectionAddress address = ParseCollectionAddress(name);
-  Collection* collection = CollectionCreate();
-  if (!collection) return;
+  CollectionOwner heads(CollectionCreate());
   // First the entry heads only (an empty wanted list), to find the wanted position.
   static const uint32_t kNothing = 0;
-  if (LoadCollection(collection, address.file.c_str(), 0, &kNothing) != 0) {
-    CollectionDestroy(collection);
-    return;
-  }
-  uint32_t position = TrackPosition(collection, address.track);
-  const CollectionEntry* head = GetEntry(collection, position);
-  Collection* loaded = nullptr;
+  if (!heads || LoadCollection(heads.get(), address.file.c_str(), 0, &kNothing) != 0) return;
+  uint32_t position = TrackPosition(heads.get(), address.track);
+  CollectionOwner loaded;
   const CollectionEntry* entry = nullptr;
-  if (head) {
-    loaded = CollectionCreate();
-    if (loaded && LoadCollection(loaded, address.file.c_str(), 1, &position) == 0)
-      entry = GetEntry(loaded, position);
+  if (GetEntry(heads.get(), position)) {
+    loaded.reset(CollectionCreate());
+    if (loaded && LoadCollection(loaded.get(), address.file.c_str(), 1, &position) == 0)
+      entry = GetEntry(loaded.get(), position);
   }
-  CollectionDestroy(collection);
+  heads.reset();
 
-  ByteStream* stream = entry && entry->data ? StreamOpenMemory(entry->data, entry->size, 0) : nullptr;
+  StreamOwner owned(entry && entry->data ? StreamOpenMemory(entry->data, entry->size, 0) : nullptr);
+  ByteStream* stream = owned.get();
   TagList tags;
   InitTagList(&tags);
   if (stream) ReadTags(stream, &tags);
@@ -92,6 +88,4 @@ void GetCollectionTrackInfo(const char* name, char* title, int* lengthMs, const 
     if (at >= 0) *lengthMs = StoredLengthToMs(tags.values[at]);
   }
   FreeTagList(&tags);
-  StreamClose(stream);
-  CollectionDestroy(loaded);
 }

@@ -138,21 +138,15 @@ uint32_t WriteTagText(const char* path, const char* text) {
   size_t textLength = std::strlen(text);
   if (textLength > TagBlock::kMaxTextLength) return 1;
 
-  ByteStream* in = StreamOpenFile(path);
+  StreamOwner owned(StreamOpenFile(path));
+  ByteStream* in = owned.get();
   if (!in) return 1;
   // A stream measures at most 4 GiB; a bigger file would lose its tail.
   uint64_t fileSize = 0;
   TagBlockPlace place;
-  if (!OpenFileSize(StreamFile(in), &fileSize) || fileSize != in->size ||
-      !FindTagBlock(in, &place)) {
-    StreamClose(in);
-    return 1;
-  }
+  if (!OpenFileSize(StreamFile(in), &fileSize) || fileSize != in->size || !FindTagBlock(in, &place)) return 1;
   FileReplacement out;
-  if (BeginFileReplacement(path, &out) != 0) {
-    StreamClose(in);
-    return 1;
-  }
+  if (BeginFileReplacement(path, &out) != 0) return 1;
 
   StreamSeek(0, in);
   uint8_t* chunk = static_cast<uint8_t*>(std::malloc(kCopyChunk));
@@ -164,7 +158,7 @@ uint32_t WriteTagText(const char* path, const char* text) {
     left -= want;
   }
   std::free(chunk);
-  StreamClose(in);
+  owned.reset();
   if (!ok) {
     AbandonFileReplacement(&out);
     return 1;
