@@ -53,6 +53,7 @@ bool WriteZgmFile(const std::string& path, const ZgmContents& contents, std::str
   if (BeginFileReplacement(path.c_str(), &file, ReplaceMode::kNewOrExisting) != 0)
     return Refuse(reason, "cannot create " + path + ": " + std::strerror(file.error));
   StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), file.stream);
-  if (CommitFileReplacement(&file) != 0) return Refuse(reason, "cannot write " + path + ": " + std::strerror(file.error));
+  if (CommitFileReplacement(&file) != 0)
+    return Refuse(reason, "cannot write " + path + ": " + std::strerror(file.error));
   return true;
 }

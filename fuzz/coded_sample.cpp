@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     for (uint8_t bits : {8, 16}) {
       std::vector<uint8_t> ogg;
       std::string error;
-      if (!EncodeVorbis(fuzzsupport::Tone(3000, bits, channels), bits, channels, 0.1f, bits + channels, &ogg, &error)) continue;
+      const std::vector<uint8_t> pcm = fuzzsupport::Tone(3000, bits, channels);
+      if (!EncodeVorbis(pcm, bits, channels, 0.1f, bits + channels, &ogg, &error)) continue;
       fuzzsupport::WriteSeed(folder, "seed_" + std::to_string(bits) + "_" + std::to_string(channels), ogg, {bits});
       chained.insert(chained.end(), ogg.begin(), ogg.end());
     }

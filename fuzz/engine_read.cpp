@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* dir = std::getenv("ZSF_FUZZ_SEEDS");
   if (!dir) return 0;
   const char* names[] = {"basic.it", "basic.xm", "basic.s3m", "basic.mod"};
-  for (uint8_t kind = 0; kind < 4; ++kind) WriteSeed(dir, names[kind], Synth(zsfsynth::BasicSpec(kind, 3, 3), kind), {kind});
+  for (uint8_t kind = 0; kind < 4; ++kind)
+    WriteSeed(dir, names[kind], Synth(zsfsynth::BasicSpec(kind, 3, 3), kind), {kind});
   zsfsynth::ModuleSpec it215 = zsfsynth::ItInstrumentSpec();
   WriteSeed(dir, "instruments.it", Synth(it215, 0), {0});
   for (auto& s : it215.samples)

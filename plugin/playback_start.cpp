@@ -115,7 +115,8 @@ struct PlaybackSource {
 // output, which the caller closes.
 uint32_t LoadSource(const PlaybackSource& source) {
   PlayerState& p = Player();
-  if (source.fileName) return PasswordLoop([&] { return p.CurrentSong->LoadFile(source.fileName); }) || LoadEngineModule();
+  if (source.fileName)
+    return PasswordLoop([&] { return p.CurrentSong->LoadFile(source.fileName); }) || LoadEngineModule();
   if (!source.entry->data && source.entry->size) return 1;
   p.TrackStream = StreamOpenMemory(source.entry->data, source.entry->size, 0);
   if (!p.TrackStream) return 1;
