@@ -1,10 +1,9 @@
 #include "host/wav_output.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "container/byte_stream.h"
 
 namespace {
 
@@ -60,31 +59,23 @@ void WavOutput::SetDeferRename(bool defer) {
 
 bool WavOutput::Commit() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (pendingPath_.empty()) return ok_;
-  std::string from = std::move(pendingPath_);
-  pendingPath_.clear();
-  return RenameLocked(from);
+  return CommitLocked();
 }
 
-bool WavOutput::RenameLocked(const std::string& from) {
-  if (std::rename(from.c_str(), path_.c_str()) != 0) {
-    FailLocked(std::string("cannot rename the finished file: ") + std::strerror(errno));
-    std::remove(from.c_str());
+bool WavOutput::CommitLocked() {
+  if (!pending_) return ok_;
+  pending_ = false;
+  if (CommitFileReplacement(&replacement_) != 0) {
+    FailLocked(std::string("cannot rename the finished file: ") + std::strerror(replacement_.error));
     return false;
   }
   return true;
 }
 
 void WavOutput::DiscardLocked() {
-  if (!pendingPath_.empty()) {
-    std::remove(pendingPath_.c_str());
-    pendingPath_.clear();
-  }
-  if (!file_) return;
-  std::fclose(file_);
+  AbandonFileReplacement(&replacement_);
   file_ = nullptr;
-  std::remove(tempPath_.c_str());
-  tempPath_.clear();
+  pending_ = false;
 }
 
 void WavOutput::FailLocked(const std::string& what) {
@@ -111,24 +102,11 @@ int WavOutput::Open(int sampleRate, int channels, int bits, int bufferMs, int pr
     FailLocked("no output file named");
     return -1;
   }
-  std::string pattern = path_ + ".partXXXXXX";
-  int fd = mkstemp(pattern.data());
-  if (fd < 0) {
-    FailLocked(std::string("cannot create: ") + std::strerror(errno));
+  if (BeginFileReplacement(path_.c_str(), &replacement_, ReplaceMode::kNewOrExisting) != 0) {
+    FailLocked(std::string("cannot create: ") + std::strerror(replacement_.error));
     return -1;
   }
-  // mkstemp makes the file private; the finished WAV gets the usual permissions.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  file_ = fdopen(fd, "wb");
-  if (!file_) {
-    FailLocked(std::string("cannot create: ") + std::strerror(errno));
-    ::close(fd);
-    std::remove(pattern.c_str());
-    return -1;
-  }
-  tempPath_ = pattern;
+  file_ = StreamFile(replacement_.stream);
   // A placeholder until Close knows the sizes.
   uint8_t header[wav::kHeaderBytes];
   BuildWavHeader(format_, 0, header);
@@ -169,18 +147,14 @@ void WavOutput::Close() {
               std::fflush(file_) != 0)) {
     FailLocked(std::string("write failed: ") + std::strerror(errno));
   }
-  if (std::fclose(file_) != 0 && ok_) {
-    FailLocked(std::string("write failed: ") + std::strerror(errno));
-  }
   file_ = nullptr;
-  std::string done = std::move(tempPath_);
-  tempPath_.clear();
   if (!ok_) {
-    std::remove(done.c_str());
-  } else if (deferRename_) {
-    pendingPath_ = done;
+    AbandonFileReplacement(&replacement_);
+  } else if (FinishFileReplacement(&replacement_) != 0) {
+    FailLocked(std::string("write failed: ") + std::strerror(replacement_.error));
   } else {
-    RenameLocked(done);
+    pending_ = true;
+    if (!deferRename_) CommitLocked();
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "host/output_device.h"
 #include "host/wav_header.h"
+#include "platform/file_replace.h"
 
 class WavOutput : public OutputDevice {
  public:
@@ -46,12 +47,12 @@ class WavOutput : public OutputDevice {
  private:
   void FailLocked(const std::string& what);
   void DiscardLocked();
-  bool RenameLocked(const std::string& from);
+  bool CommitLocked();
 
   mutable std::mutex mutex_;
   std::string path_;
-  std::string tempPath_;
-  FILE* file_ = nullptr;
+  FileReplacement replacement_{};
+  FILE* file_ = nullptr;  // the replacement's stream while it is written
   PcmFormat format_;
   uint64_t dataBytes_ = 0;
   int64_t bytesSinceFlush_ = 0;
@@ -59,6 +60,6 @@ class WavOutput : public OutputDevice {
   int paused_ = 0;
   bool ok_ = true;
   bool deferRename_ = false;
-  std::string pendingPath_;  // completed, waiting for Commit
+  bool pending_ = false;  // completed, waiting for Commit
   std::string error_;
 };

@@ -31,6 +31,14 @@ uint32_t CommitFileReplacement(FileReplacement* replacement);
 // Drops the new contents; the target is untouched.
 void AbandonFileReplacement(FileReplacement* replacement);
 
+// Files that change together (a pack and its songs), or a file whose keeping is
+// decided later (a WAV of a song that may yet fail): Finish flushes, syncs and closes
+// the new contents but leaves them under the temporary name, so that every one is
+// known to be whole before any is renamed. A finished replacement is then committed
+// (only the rename is left) or abandoned. 1 when a write failed; the temporary file
+// is gone then and the target untouched.
+uint32_t FinishFileReplacement(FileReplacement* replacement);
+
 // SIZE bytes of DATA as the whole new contents of PATH, which may not exist yet: 0,
 // or 1 with ERROR (errno or GetLastError) set and PATH as it was.
 uint32_t WriteWholeFile(const char* path, const void* data, uint32_t size, int* error);

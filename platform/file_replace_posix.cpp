@@ -99,20 +99,28 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* r, ReplaceMode 
   return 0;
 }
 
-uint32_t CommitFileReplacement(FileReplacement* r) {
+uint32_t FinishFileReplacement(FileReplacement* r) {
   if (!r->stream) return 1;
   FILE* file = StreamFile(r->stream);
   bool ok = std::fflush(file) == 0 && !std::ferror(file) && fsync(fileno(file)) == 0;
   if (!ok) r->error = errno ? errno : EIO;
   StreamClose(r->stream);
   r->stream = nullptr;
-  if (ok && std::rename(r->temporary, r->target) != 0) {
-    r->error = errno;
-    ok = false;
+  if (!ok) {
+    unlink(r->temporary);
+    Release(r);
   }
+  return ok ? 0 : 1;
+}
+
+uint32_t CommitFileReplacement(FileReplacement* r) {
+  if (r->stream && FinishFileReplacement(r) != 0) return 1;
+  if (!r->temporary) return 1;
+  bool ok = std::rename(r->temporary, r->target) == 0;
   if (ok) {
     SyncFolder(r->target);
   } else {
+    r->error = errno;
     unlink(r->temporary);
   }
   Release(r);

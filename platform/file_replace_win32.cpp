@@ -98,7 +98,7 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* r, ReplaceMode 
   return 0;
 }
 
-uint32_t CommitFileReplacement(FileReplacement* r) {
+uint32_t FinishFileReplacement(FileReplacement* r) {
   if (!r->stream) return 1;
   FILE* file = StreamFile(r->stream);
   bool ok = std::fflush(file) == 0 && !std::ferror(file);
@@ -107,17 +107,25 @@ uint32_t CommitFileReplacement(FileReplacement* r) {
     HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     ok = h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
   }
+  if (!ok) r->error = static_cast<int>(GetLastError());
   StreamClose(r->stream);
   r->stream = nullptr;
-  if (ok) {
-    DWORD attributes = GetFileAttributesA(r->target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes))
-      SetFileAttributesA(r->temporary, attributes & kKeptAttributes);
-    // Refused while another program holds the target open; it then keeps its old
-    // contents.
-    ok = MoveFileExA(r->temporary, r->target,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) {
+    DeleteFileA(r->temporary);
+    Release(r);
   }
+  return ok ? 0 : 1;
+}
+
+uint32_t CommitFileReplacement(FileReplacement* r) {
+  if (r->stream && FinishFileReplacement(r) != 0) return 1;
+  if (!r->temporary) return 1;
+  DWORD attributes = GetFileAttributesA(r->target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes))
+    SetFileAttributesA(r->temporary, attributes & kKeptAttributes);
+  // Refused while another program holds the target open; it then keeps its old
+  // contents.
+  bool ok = MoveFileExA(r->temporary, r->target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!ok) {
     r->error = static_cast<int>(GetLastError());
     DeleteFileA(r->temporary);

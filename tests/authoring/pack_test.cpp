@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "support/module_sets.h"
 #include "support/song_parts.h"
@@ -228,10 +229,19 @@ TEST(PackOptions, FilesAppearWholeOrNotAtAll) {
   zsfpack::PackError error;
   ASSERT_TRUE(zsfpack::PackModules(Inputs({&SynthModules()[0], &SynthModules()[3]}), Options(), &result, &error));
   TempDir dir;
-  ASSERT_EQ(0, mkdir(dir.file("basic.zsf").c_str(), 0755));  // a folder in the way of the second song
+  // Older files of the pack and the first song; a folder in the way of the second
+  // song, found once the first two are written.
+  WriteFile(dir.file("shared.zsp"), std::string("old pack"));
+  WriteFile(dir.file("sample_mode.zsf"), std::string("old song"));
+  ASSERT_EQ(0, mkdir(dir.file("basic.zsf").c_str(), 0755));
   EXPECT_FALSE(zsfpack::WritePackResult(result, dir.path(), dir.file("shared.zsp"), &error));
   EXPECT_EQ(dir.file("basic.zsf"), error.path);
-  EXPECT_FALSE(FileExists(dir.file("shared.zsp")) || FileExists(dir.file("sample_mode.zsf")));
+  auto text = [](const std::string& path) {
+    std::vector<uint8_t> bytes = ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ("old pack|old song", text(dir.file("shared.zsp")) + "|" + text(dir.file("sample_mode.zsf")));
+  EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(dir.path()), {})) << "no temporary file is left";
   const std::string deep = dir.file("a/b");  // missing folders are made
   ASSERT_TRUE(zsfpack::WritePackResult(result, deep, deep + "/shared.zsp", &error)) << error.Text();
   EXPECT_TRUE(ReadFile(deep + "/shared.zsp") == result.pack);

@@ -75,6 +75,13 @@ TEST(WavOutput, DeferredRenameAndFailures) {
     EXPECT_EQ(round < 2 ? 10u : 44u + 64, ReadFile(path).size()) << round;
     EXPECT_EQ(1u, FilesIn(dir));
   }
+  {  // a player that goes while writing leaves the older file
+    WavOutput cut(path);
+    ASSERT_GE(cut.Open(44100, 2, 16, -1, -1), 0);
+    cut.Write(a.data(), 8);
+  }
+  EXPECT_EQ(44u + 64, ReadFile(path).size());
+  EXPECT_EQ(1u, FilesIn(dir));
   const std::string nowhere = dir.file("no/such/folder/out.wav");
   WavOutput bad(nowhere);
   EXPECT_LT(bad.Open(44100, 2, 16, -1, -1), 0);

@@ -1,8 +1,6 @@
 #include "tools/pack/module_packer.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,9 +9,11 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "container/byte_stream.h"
 #include "container/file_kind.h"
 #include "container/zsf_format.h"
 #include "container/zsf_writer.h"
+#include "platform/file_replace.h"
 #include "samples/zsp_format.h"
 #include "samples/zsp_writer.h"
 #include "tools/modules/module_kind.h"
@@ -356,36 +356,6 @@ bool CheckOptions(const PackOptions& o, PackError* error) {
   return true;
 }
 
-// Writes DATA to a new temporary file beside PATH, synced; its name in TEMPORARY.
-bool WriteTemporary(const std::string& path, const std::vector<uint8_t>& data,
-                    std::string* temporary, std::string* reason) {
-  *temporary = path + ".XXXXXX";
-  int fd = mkstemp(&(*temporary)[0]);
-  if (fd < 0) {
-    *reason = std::strerror(errno);
-    temporary->clear();
-    return false;
-  }
-  bool ok = true;
-  for (size_t done = 0; ok && done < data.size();) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
-  if (ok) ok = fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-  if (!ok) *reason = std::strerror(errno ? errno : EIO);
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    *reason = std::strerror(errno);
-  }
-  if (!ok) {
-    unlink(temporary->c_str());
-    temporary->clear();
-  }
-  return ok;
-}
-
 bool MakeFolders(const std::string& folder, std::string* reason) {
   struct stat st;
   if (stat(folder.c_str(), &st) == 0) {
@@ -592,37 +562,29 @@ bool WritePackResult(const PackResult& result, const std::string& outDir, const 
   std::string reason;
   if (!MakeFolders(outDir, &reason)) return Fail(error, outDir, "make folder", reason);
 
-  // Every file first goes to a temporary name; only when all are written are they
-  // renamed, so a failure leaves no song without its pack.
-  std::vector<std::pair<std::string, std::string>> written;  // temporary, target
-  auto abandon = [&written] {
-    for (const auto& w : written) unlink(w.first.c_str());
+  // Every file is written and synced under its temporary name first; only when all
+  // are whole are they renamed, so a failure leaves every old file as it was and no
+  // song without its pack.
+  struct File {
+    std::string target;
+    const std::vector<uint8_t>* bytes;
   };
-  auto stage = [&](const std::string& target, const std::vector<uint8_t>& data) {
-    // A rename over a folder would fail only after others were renamed: refuse now.
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      abandon();
-      return Fail(error, target, "write", "is there and is not a file");
-    }
-    std::string temporary;
-    if (!WriteTemporary(target, data, &temporary, &reason)) {
-      abandon();
-      return Fail(error, target, "write", reason);
-    }
-    written.emplace_back(temporary, target);
-    return true;
+  std::vector<File> files{{packPath, &result.pack}};
+  for (const PackedSong& song : result.songs) files.push_back({outDir + "/" + song.fileName, &song.bytes});
+  std::vector<FileReplacement> pending(files.size(), FileReplacement{});
+  auto abandon = [&](size_t failed, int why) {
+    for (FileReplacement& p : pending) AbandonFileReplacement(&p);
+    return Fail(error, files[failed].target, "write", std::strerror(why));
   };
-  if (!stage(packPath, result.pack)) return false;
-  for (const PackedSong& song : result.songs) {
-    if (!stage(outDir + "/" + song.fileName, song.bytes)) return false;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::vector<uint8_t>& bytes = *files[i].bytes;
+    if (BeginFileReplacement(files[i].target.c_str(), &pending[i], ReplaceMode::kNewOrExisting) != 0)
+      return abandon(i, pending[i].error);
+    StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), pending[i].stream);
+    if (FinishFileReplacement(&pending[i]) != 0) return abandon(i, pending[i].error);
   }
-  for (size_t i = 0; i < written.size(); ++i) {
-    if (std::rename(written[i].first.c_str(), written[i].second.c_str()) != 0) {
-      reason = std::strerror(errno);
-      for (size_t j = i; j < written.size(); ++j) unlink(written[j].first.c_str());
-      return Fail(error, written[i].second, "write", reason);
-    }
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (CommitFileReplacement(&pending[i]) != 0) return abandon(i, pending[i].error);
   }
   return true;
 }

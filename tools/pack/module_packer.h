@@ -112,8 +112,9 @@ bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& o
                      PackResult* result, PackError* error);
 
 // Writes the songs into OUT_DIR (made if missing) and the pack to PACK_PATH. Every
-// file goes to a temporary name beside its target, is synced and then renamed, so a
-// failure never leaves a half-written song or pack behind.
+// file goes to a temporary name beside its target and is synced; only when all are
+// written are they renamed, so a failure leaves no half-written song or pack and
+// every old file as it was.
 bool WritePackResult(const PackResult& result, const std::string& outDir,
                      const std::string& packPath, PackError* error);
 

@@ -1,12 +1,11 @@
 // zsftool synth: writes a module made by our own synthesiser (the demo tune, and
 // the small test songs) so that songs can be made without anybody else's music.
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "container/file_kind.h"
+#include "platform/file_replace.h"
 #include "tools/synth/module_synth.h"
 #include "tools/zsftool/zsftool.h"
 
@@ -64,17 +63,9 @@ int Synth(const SynthOptions& o) {
   zsfsynth::ModuleFile module;
   if (!zsfsynth::WriteModule(spec, kind, &module, &reason)) return Failed(o.output, "synthesise", reason);
 
-  // A new name then a rename: a reader never sees half a module.
-  std::string temporary = o.output + ".part";
-  FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (!f) return Failed(o.output, "write", std::strerror(errno));
-  bool ok = std::fwrite(module.bytes.data(), 1, module.bytes.size(), f) == module.bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(temporary.c_str(), o.output.c_str()) != 0) {
-    std::string why = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return Failed(o.output, "write", why);
-  }
+  int error = 0;
+  if (WriteWholeFile(o.output.c_str(), module.bytes.data(), static_cast<uint32_t>(module.bytes.size()), &error) != 0)
+    return Failed(o.output, "write", std::strerror(error));
   return 0;
 }
 
