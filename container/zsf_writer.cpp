@@ -20,14 +20,16 @@ static float GainToWrite(const ZsfV2Source& source) {
 
 bool WriteZsf(const ZsfSong& song, std::vector<uint8_t>* out, std::string* error) {
   const uint8_t major = song.major, minor = song.minor;
-  const std::string version = std::to_string(major) + "." + std::to_string(minor);
+  const std::string version = VersionText({major, minor});
   if (!ZsfVersionAccepted(major, minor)) return Refuse(error, "version " + version + " is not read");
   if (song.packName.size() > kZsfPackNameLength) {
-    return Refuse(error, "pack name \"" + song.packName + "\" is longer than 26 characters");
+    return Refuse(error, "pack name \"" + song.packName + "\" is longer than " +
+                             std::to_string(kZsfPackNameLength) + " characters");
   }
   const bool hasExtension = VersionAtLeast(major, minor, kZsfModuleExtensionFrom);
   if (hasExtension && song.moduleExtension.size() > kZsfExtensionLength) {
-    return Refuse(error, "module extension \"" + song.moduleExtension + "\" is longer than 5 characters");
+    return Refuse(error, "module extension \"" + song.moduleExtension + "\" is longer than " +
+                             std::to_string(kZsfExtensionLength) + " characters");
   }
   if (song.tagText.size() > 0xFFFF) return Refuse(error, "tag text is longer than 65535 bytes");
   if (song.structure.size() > UINT32_MAX) return Refuse(error, "structure image is too large");

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "container/byte_stream.h"
+#include "container/zsf_format.h"
 #include "container/zsf_writer.h"
 #include "engine/engine.h"
 #include "samples/zsp_writer.h"
@@ -95,7 +96,7 @@ inline void WriteSongSeed(const std::string& dir, uint32_t kind, uint8_t major, 
   std::vector<uint32_t> offsets;
   if (!CutModuleImage(module.bytes, spans, &song.structure, &offsets, &error)) return;
   for (uint32_t i = 0; i < spans.size(); ++i) {
-    if (major >= 2) {
+    if (VersionAtLeast(major, minor, kZsfV2BodyFrom)) {
       ZsfV2Source source;
       source.entry = i;
       source.code = i % 2;
@@ -105,12 +106,12 @@ inline void WriteSongSeed(const std::string& dir, uint32_t kind, uint8_t major, 
       ZsfV1Sample sample;
       sample.entry = i;
       sample.size = spans[i].length;
-      sample.offset = major == 1 && minor >= 12 ? offsets[i] : 0;  // stored from 1.12
-      if (major == 1 && minor >= 15) sample.volume = i % 2 ? 50 : 100;
+      sample.offset = VersionAtLeast(major, minor, kZsfSampleOffsetFrom) ? offsets[i] : 0;
+      if (VersionAtLeast(major, minor, kZsfDerivationFieldsFrom)) sample.volume = i % 2 ? 50 : 100;
       song.samples.push_back(sample);
     }
   }
-  if (major == 1 && minor >= 19) song.extraEntries = {0};
+  if (major == 1 && VersionAtLeast(major, minor, kZsfExtraEntriesFrom)) song.extraEntries = {0};
   std::vector<uint8_t> songBytes, pack;
   ZspWriteOptions options;
   options.compress = compress;

@@ -3,6 +3,7 @@
 #include "fuzz/fuzz_support.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
+#include "samples/zsp_format.h"
 
 namespace {
 
@@ -33,14 +34,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
       o.minor = minor;
       o.compress = variant == 1;
       o.vorbisQuality = 0.0f;
-      if (variant == 2 && (major > 1 || minor >= 23)) o.scrambleKey = -7;
+      if (variant == 2 && ZspHasScrambleFlag(major, minor)) o.scrambleKey = -7;
       std::vector<ZspEntry> entries(3);
       entries[0].kind = entries[2].kind = ZspEntry::Kind::Pcm;
       entries[0].pcm = fuzzsupport::Tone(64, 16, 1);
       entries[0].name = "pcm";
       entries[2].pcm = fuzzsupport::Tone(33, 8, 1);
       entries[2].bits = 8;
-      if (major == 2 || minor >= 28) {
+      if (VersionAtLeast(major, minor, kZspTypeByteFrom)) {
         entries[1].kind = ZspEntry::Kind::Coded;
         entries[1].pcm = fuzzsupport::Tone(600, 16, 2);
         entries[1].channels = 2;

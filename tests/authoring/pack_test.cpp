@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "container/zsf_format.h"
+#include "samples/zsp_format.h"
 #include "support/module_sets.h"
 #include "support/song_parts.h"
 #include "ui/tags.h"
@@ -59,16 +61,17 @@ std::vector<const TestModule*> All(const std::vector<TestModule>& modules) {
 }  // namespace
 
 TEST(PackRoundTrip, EveryModuleComesBackByteForByteInEveryVersion) {
-  const std::pair<uint8_t, uint8_t> songVersions[] = {{1, 12}, {1, 19}, {2, 2}};
-  const std::pair<uint8_t, uint8_t> packVersions[] = {{0, 0}, {1, 23}, {1, 26}, {1, 29}, {2, 0}, {2, 3}};
+  const FormatVersion songVersions[] = {kZsfSampleOffsetFrom, kZsfExtraEntriesFrom, kZsfHighestAccepted};
+  const FormatVersion packVersions[] = {{0, 0},           kZspScrambleFlagFrom, kZspWidthAttributeFrom,
+                                        kZspEmptySlotFrom, kZspTypedListFrom,    kZspHighest};
   int round = 0;
   for (auto [songMajor, songMinor] : songVersions) {
     for (auto [packMajor, packMinor] : packVersions) {
       zsfpack::PackOptions o = Options(songMajor, songMinor, packMajor, packMinor);
-      // Compression and scrambling alternate; scrambling needs a pack with the flag (1.23 on).
+      // Compression and scrambling alternate; scrambling needs a pack with the flag.
       o.compress = round % 2 == 0;
-      o.password = round++ % 3 != 0 && (packMajor >= 2 || packMinor >= 23) ? "Rosebud" : "";
-      const bool widths = packMajor >= 2 || packMinor >= 26;
+      o.password = round++ % 3 != 0 && ZspHasScrambleFlag(packMajor, packMinor) ? "Rosebud" : "";
+      const bool widths = VersionAtLeast(packMajor, packMinor, kZspWidthAttributeFrom);
       SCOPED_TRACE(testing::Message() << "song " << int(songMajor) << "." << int(songMinor) << " pack " << int(packMajor)
                                       << "." << int(packMinor) << (o.compress ? " lzo" : "") << " " << o.password);
       for (const std::vector<TestModule>* set : {&SynthModules(), &RealModules()}) {
@@ -84,7 +87,7 @@ TEST(PackRoundTrip, EveryModuleComesBackByteForByteInEveryVersion) {
           zsfpack::PackError error;
           EXPECT_FALSE(zsfpack::PackModules(Inputs({&m}), o, &refused, &error)) << m.name;
           EXPECT_EQ(m.name, error.path);
-          EXPECT_NE(std::string::npos, error.reason.find("1.26")) << error.Text();
+          EXPECT_NE(std::string::npos, error.reason.find(VersionText(kZspWidthAttributeFrom))) << error.Text();
         }
         if (packable.empty()) continue;
         TempDir dir;
@@ -184,7 +187,7 @@ TEST(PackOptions, SharingTagsAndOldVersions) {
   }
   EXPECT_FALSE(zsfpack::PackModules(Inputs({&SynthModules()[3]}), Options(1, 10), &result, &error));
   EXPECT_EQ("basic.xm", error.path);
-  EXPECT_NE(std::string::npos, error.reason.find("1.11")) << error.Text();
+  EXPECT_NE(std::string::npos, error.reason.find(VersionText(kZsfModuleExtensionFrom))) << error.Text();
 }
 
 TEST(PackOptions, RefusalsNameTheModuleOrOptionAndTheReason) {
@@ -206,12 +209,16 @@ TEST(PackOptions, RefusalsNameTheModuleOrOptionAndTheReason) {
       {Options(), {{"a/x.it", it.bytes}, {"b/x.it", it.bytes}}, "b/x.it", "a/x.it"},
       {Options(2, 3), {{"a.it", it.bytes}}, "--version", "2.3"},
       {Options(2, 2, 3, 0), {{"a.it", it.bytes}}, "--pack-version", "3.0"},
-      {with([](auto* o) { o->packName = std::string(27, 'p'); }), {{"a.it", it.bytes}}, std::string(27, 'p'), "26"},
-      {with([](auto* o) { o->password = "x"; o->packMajor = 1; o->packMinor = 22; }), {{"a.it", it.bytes}}, "shared.zsp", "1.23"},
+      {with([](auto* o) { o->packName = std::string(kZsfPackNameLength + 1, 'p'); }), {{"a.it", it.bytes}},
+       std::string(kZsfPackNameLength + 1, 'p'), std::to_string(kZsfPackNameLength)},
+      {with([](auto* o) { o->password = "x"; o->packMajor = 1; o->packMinor = 22; }), {{"a.it", it.bytes}},
+       "shared.zsp",
+       VersionText(kZspScrambleFlagFrom)},
       // "2" hashes to 50: the key would be 0 and the samples would stay readable.
       {with([](auto* o) { o->password = "2"; }), {{"a.it", it.bytes}}, "--password", "key 0"},
       {with([](auto* o) { o->tags = {{"a=b", "c"}}; }), {{"a.it", it.bytes}}, "--tag", "no tag name"},
-      {with([](auto* o) { o->vorbis = true; o->packMajor = 1; o->packMinor = 27; }), {{"a.it", it.bytes}}, "shared.zsp", "1.28"},
+      {with([](auto* o) { o->vorbis = true; o->packMajor = 1; o->packMinor = 27; }), {{"a.it", it.bytes}}, "shared.zsp",
+       VersionText(kZspTypeByteFrom)},
       {Options(), {}, "pack", "no modules"},
   };
   for (const Case& c : cases) {

@@ -8,8 +8,10 @@
 #include "collection/collection.h"
 #include "collection/collection_address.h"
 #include "collection/collection_stream.h"
+#include "collection/zgm_format.h"
 #include "collection/zgm_writer.h"
 #include "container/byte_writer.h"
+#include "container/zsf_format.h"
 #include "support/files.h"
 #include "support/song_parts.h"
 
@@ -41,6 +43,12 @@ std::vector<uint8_t> Encode(const ZgmContents& c) {
   return out;
 }
 
+// The entry count, stored by hand where a writer would refuse it (it ends the header).
+void SetCount(std::vector<uint8_t>* bytes, uint16_t count) {
+  (*bytes)[zgm::kHeaderSize - 4] = count & 0xFF;
+  (*bytes)[zgm::kHeaderSize - 3] = count >> 8;
+}
+
 struct Loaded {
   Collection* c = CollectionCreate();
   ~Loaded() { CollectionDestroy(c); }
@@ -61,10 +69,10 @@ TEST(ZgmLoad, RoundTripKeepsKindsNamesSizesOffsetsAndData) {
   ASSERT_EQ(0u, l.Load(dir.file("set.zgm")));
   ASSERT_EQ(c.entries.size(), l.c->count);
   EXPECT_STREQ("A soundtrack", l.c->info);
-  uint32_t offset = 110;
+  uint32_t offset = zgm::kHeaderSize;
   for (uint32_t i = 0; i < l.c->count; ++i) {
     const CollectionEntry* e = GetEntry(l.c, i);
-    offset += 13;
+    offset += zgm::kEntryHeaderSize;
     EXPECT_EQ(c.entries[i].kind, e->kind);
     EXPECT_EQ(c.entries[i].name.substr(0, 8), std::string(e->name, strnlen(e->name, 8))) << "cut to 8, no terminator";
     EXPECT_EQ(offset, e->offset);
@@ -115,7 +123,7 @@ TEST(ZgmLoad, WantedListReadsOnlyThatEntry) {
 TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   TempDir dir;
   std::vector<uint8_t> bytes = Encode(Mixed());
-  std::memcpy(bytes.data(), "ZSF1", 4);
+  std::memcpy(bytes.data(), kZsfMagic, sizeof kZsfMagic);
   WriteFile(dir.file("song.zgm"), bytes);
   Loaded l;
   std::memcpy(l.c->info, "before", 7);
@@ -143,16 +151,17 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   // A size past the end is refused before a 4 GiB allocation; so is a count the file
   // cannot hold headers for.
   ByteWriter w;
-  w.bytes("ZGM1", 4);
-  w.u16(1);
-  w.text("", 100);
+  w.bytes(zgm::kMagic, zgm::kMagicSize);
+  w.u8(zgm::kVersionByte);
+  w.u8(zgm::kReservedByte);
+  w.text("", zgm::kInfoSize);
   w.u32(2);
   w.u8(kEntryTune);
-  w.text("t", 8);
+  w.text("t", zgm::kNameSize);
   w.u32(4);
   w.bytes("abcd", 4);
   w.u8(kEntrySamplePack);
-  w.text("p", 8);
+  w.text("p", zgm::kNameSize);
   w.u32(0xFFFFFFF0u);
   w.bytes("xy", 2);
   WriteFile(dir.file("huge.zgm"), w.take());
@@ -160,8 +169,7 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   EXPECT_EQ(1u, l.Load(dir.file("huge.zgm")));
   EXPECT_EQ(1u, l.Load(dir.file("huge.zgm"), 1, first));
   std::vector<uint8_t> many = Encode(ZgmContents{});
-  many[106] = 600 & 0xFF;
-  many[107] = 600 >> 8;
+  SetCount(&many, 600);
   WriteFile(dir.file("count.zgm"), many);
   EXPECT_EQ(1u, l.Load(dir.file("count.zgm")));
   EXPECT_EQ(0u, l.c->count);
@@ -170,19 +178,19 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
 TEST(ZgmLoad, AtMost666Entries) {
   TempDir dir;
   ZgmContents c;
-  c.entries.assign(666, Entry(kEntryText, "t", {}));
+  c.entries.assign(zgm::kMaxEntries, Entry(kEntryText, "t", {}));
   WriteFile(dir.file("666.zgm"), Encode(c));
   Loaded l;
   ASSERT_EQ(0u, l.Load(dir.file("666.zgm")));
-  EXPECT_EQ(666u, l.c->count);
+  EXPECT_EQ(zgm::kMaxEntries, l.c->count);
   EXPECT_EQ(1u, l.Load(dir.file("666.zgm"))) << "loading on top would make position 666 reachable";
   EXPECT_EQ(NotFound666, AppendEntry(l.c, 0, nullptr, "more", kEntryText, 0));
-  EXPECT_EQ(666u, l.c->count);
+  EXPECT_EQ(zgm::kMaxEntries, l.c->count);
   EXPECT_EQ(nullptr, GetEntry(l.c, NotFound666));
   std::vector<uint8_t> bytes = Encode(c);  // the writer refuses 667: by hand
-  bytes[106] = 667 & 0xFF;
-  bytes[107] = 667 >> 8;
-  bytes.insert(bytes.end(), {kEntryText, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  SetCount(&bytes, zgm::kMaxEntries + 1);
+  bytes.push_back(kEntryText);
+  bytes.insert(bytes.end(), zgm::kEntryHeaderSize - 1, 0);
   WriteFile(dir.file("667.zgm"), bytes);
   Loaded over;
   EXPECT_EQ(1u, over.Load(dir.file("667.zgm")));

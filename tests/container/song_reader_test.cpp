@@ -175,10 +175,11 @@ TEST(PackPath, ThePackLiesBesideTheSong) {
   EXPECT_EQ("shared.zsp", composed("tune.zsf", "shared.zsp"));
   EXPECT_EQ("/data/x/shared.zsp", composed("/data/x/tune.zsf", "shared.zsp"));
   EXPECT_EQ("a\\shared.zsp", composed("a\\b/tune.zsf", "shared.zsp"));  // a backslash wins
-  std::string exactly(199 - 26, 'e');  // long paths are refused, not cut
+  std::string exactly(kZsfMaxPathLength - kZsfPackNameLength, 'e');  // long paths are refused, not cut
   exactly.back() = '/';
-  EXPECT_EQ(199u, composed(exactly + "t.zsf", std::string(26, 'n')).size());
-  EXPECT_EQ("(refused)", composed("e" + exactly + "t.zsf", std::string(26, 'n')));
+  const std::string longest(kZsfPackNameLength, 'n');
+  EXPECT_EQ(kZsfMaxPathLength, composed(exactly + "t.zsf", longest).size());
+  EXPECT_EQ("(refused)", composed("e" + exactly + "t.zsf", longest));
   EXPECT_EQ("shared.zsp", composed(std::string(300, 't'), "shared.zsp"));
   TempDir dir;
   const std::vector<TestSample> samples = {{{1, 2, 3, 4}, 8, 4}, {{0x10, 0x00, 0x20, 0x00}, 16, 12}};

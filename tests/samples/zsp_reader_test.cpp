@@ -3,6 +3,7 @@
 // about counts, lengths and blocks.
 #include <gtest/gtest.h>
 
+#include "container/zsf_format.h"
 #include "samples/zsp_format.h"
 #include "support/song_parts.h"
 #include "ui/password.h"
@@ -12,7 +13,8 @@ using namespace zsftest;
 namespace {
 
 std::vector<uint8_t> Header(uint8_t major, uint8_t minor, bool flag, uint8_t compressed, uint32_t count) {
-  std::vector<uint8_t> out = {'Z', 'S', 'P', '1', major, minor};
+  std::vector<uint8_t> out(kZspMagic, kZspMagic + sizeof kZspMagic);
+  out.insert(out.end(), {major, minor});
   if (flag) out.push_back(0);
   out.push_back(compressed);
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(count >> (8 * i)));
@@ -148,7 +150,8 @@ TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
   EXPECT_EQ(0u, Rc(Header(1, 99, true, 0, 0)));
   EXPECT_EQ(0u, Rc(Header(0, 0, false, 0, 0)));
   // Not a pack: refused, and the stream is still the caller's to use and close.
-  std::vector<uint8_t> song = {'Z', 'S', 'F', '1', 2, 3, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> song = Header(2, 3, true, 0, 0);
+  std::copy(kZsfMagic, kZsfMagic + sizeof kZsfMagic, song.begin());
   StorePtr store(SampleStoreCreate());
   StreamPtr stream(StreamOpenMemory(song.data(), static_cast<uint32_t>(song.size()), 0));
   EXPECT_EQ(1u, SampleStoreLoad(store.get(), stream.get(), nullptr, 0));

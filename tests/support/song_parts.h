@@ -11,6 +11,7 @@
 
 #include "container/byte_stream.h"
 #include "container/song.h"
+#include "container/zsf_format.h"
 #include "container/zsf_writer.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_writer.h"
@@ -106,7 +107,7 @@ inline ZsfSong MakeZsf(uint8_t major, uint8_t minor, const std::string& extensio
   song.structure = structure;
   for (uint32_t i = 0; i < samples.size(); ++i) {
     const auto size = static_cast<uint32_t>(samples[i].pcm.size());
-    if (major >= 2) {
+    if (VersionAtLeast(major, minor, kZsfV2BodyFrom)) {
       song.sources.push_back(ZsfV2Source{i});
       song.v2Samples.push_back(ZsfV2Sample{i, size, samples[i].offset});
     } else {

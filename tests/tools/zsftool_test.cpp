@@ -7,7 +7,10 @@
 #include <tuple>
 
 #include "collection/collection.h"
+#include "collection/zgm_format.h"
+#include "container/zsf_format.h"
 #include "container/zsf_writer.h"
+#include "samples/zsp_format.h"
 #include "support/files.h"
 #include "support/module_sets.h"
 #include "support/song_parts.h"
@@ -104,7 +107,7 @@ TEST(Zsftool, PackFailures) {
 TEST(Zsftool, TagsPrintsSetsRemovesAndRefuses) {
   TempDir dir;
   const std::string song = dir.file("song.zsf");
-  std::vector<uint8_t> body = {'Z', 'S', 'F', '1'};
+  std::vector<uint8_t> body(kZsfMagic, kZsfMagic + sizeof kZsfMagic);
   const std::vector<uint8_t> noise = NoiseBody(500);
   body.insert(body.end(), noise.begin(), noise.end());
   WriteFile(song, WithTags(body, "TITLE=Old\nlength=12\n"));
@@ -118,10 +121,13 @@ TEST(Zsftool, TagsPrintsSetsRemovesAndRefuses) {
   ExpectFailure({"tags", dir.file("missing.zsf")}, {"missing.zsf: open:"});
   ExpectFailure({"tags", song, "note=" + std::string(65600, 'n')}, {"text too long"});
   EXPECT_EQ(before, ReadFile(song));
-  WriteFile(dir.file("bad.zsf"), std::vector<uint8_t>{'Z', 'S', 'F', '1', 0x40, 0x00});
+  std::vector<uint8_t> bad(body.begin(), body.begin() + sizeof kZsfMagic);
+  bad.insert(bad.end(), {0x40, 0x00});
+  WriteFile(dir.file("bad.zsf"), bad);
   ExpectFailure({"tags", dir.file("bad.zsf"), "title=x"}, {"no valid tag block"});
   EXPECT_EQ(6u, ReadFile(dir.file("bad.zsf")).size());
-  WriteFile(dir.file("set.zgm"), WithTags({'Z', 'G', 'M', '1'}, "title=x\n"));
+  const std::vector<uint8_t> zgmMagic(zgm::kMagic, zgm::kMagic + zgm::kMagicSize);
+  WriteFile(dir.file("set.zgm"), WithTags(zgmMagic, "title=x\n"));
   ExpectFailure({"tags", dir.file("set.zgm"), "title=y"}, {"not a ZSF/ZTF song"});
 }
 
@@ -180,8 +186,11 @@ TEST(Zsftool, PackInfoListsDumpsAndFails) {
   EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4}), ReadFile(dir.file("d/0000.raw")));
   EXPECT_FALSE(FileExists(dir.file("d/0002.raw"))) << "not wanted";
   WriteFile(dir.file("song.zsf"), std::string("ZSF1 not a pack"));
-  WriteFile(dir.file("new.zsp"), std::vector<uint8_t>{'Z', 'S', 'P', '1', 2, 4, 0, 0, 0, 0, 0, 0});
+  const FormatVersion newer{kZspHighest.major, uint8_t(kZspHighest.minor + 1)};
+  std::vector<uint8_t> newPack(kZspMagic, kZspMagic + sizeof kZspMagic);
+  newPack.insert(newPack.end(), {newer.major, newer.minor, 0, 0, 0, 0, 0, 0});
+  WriteFile(dir.file("new.zsp"), newPack);
   ExpectFailure({"pack-info", dir.file("missing.zsp")}, {"missing.zsp: open:"});
   ExpectFailure({"pack-info", dir.file("song.zsf")}, {"not a ZSP sample pack"});
-  ExpectFailure({"pack-info", dir.file("new.zsp")}, {"version 2.4"});
+  ExpectFailure({"pack-info", dir.file("new.zsp")}, {"version " + VersionText(newer)});
 }

@@ -34,10 +34,6 @@ bool Fail(PackError* error, const std::string& path, const std::string& step,
   return false;
 }
 
-std::string VersionText(uint8_t major, uint8_t minor) {
-  return std::to_string(major) + "." + std::to_string(minor);
-}
-
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -177,8 +173,9 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
   }
   if (kind != kFileKindIt && !VersionAtLeast(o.songMajor, o.songMinor, kZsfModuleExtensionFrom)) {
     return Fail(error, path, "check",
-                "song version " + VersionText(o.songMajor, o.songMinor) +
-                    " holds only Impulse Tracker modules (other kinds need 1.11 or later)");
+                "song version " + VersionText({o.songMajor, o.songMinor}) +
+                    " holds only Impulse Tracker modules (other kinds need " +
+                    VersionText(kZsfModuleExtensionFrom) + " or later)");
   }
 
   std::string reason;
@@ -227,8 +224,9 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
     }
     if (sixteen && (kind == kFileKindXm || kind == kFileKindS3m) && !packHasWidth) {
       return Fail(error, path, "check",
-                  which + " is 16-bit, but pack version " + VersionText(o.packMajor, o.packMinor) +
-                      " records no sample width (16-bit XM and S3M samples need 1.26 or later)");
+                  which + " is 16-bit, but pack version " + VersionText({o.packMajor, o.packMinor}) +
+                      " records no sample width (16-bit XM and S3M samples need " +
+                      VersionText(kZspWidthAttributeFrom) + " or later)");
     }
     if (sixteen && data.size() % 2) codable = false;
     uint32_t entry = table->Add(std::move(data), s.bits, codable);
@@ -315,29 +313,35 @@ bool PackOne(const ModuleInput& input, const PackOptions& o, EntryTable* table,
 
 bool CheckOptions(const PackOptions& o, PackError* error) {
   const std::string pack = o.packName.empty() ? "pack" : o.packName;
-  if (!SongVersionAccepted(o.songMajor, o.songMinor)) {
+  if (!ZsfVersionAccepted(o.songMajor, o.songMinor)) {
     return Fail(error, "--version", "check",
-                VersionText(o.songMajor, o.songMinor) + " is no song version (0.x, 1.x, 2.0 to 2.2)");
+                VersionText({o.songMajor, o.songMinor}) + " is no song version (0.x, 1.x, 2.0 to " +
+                    VersionText(kZsfHighestAccepted) + ")");
   }
-  if (!PackVersionAccepted(o.packMajor, o.packMinor)) {
+  if (!ZspAccepted(o.packMajor, o.packMinor)) {
     return Fail(error, "--pack-version", "check",
-                VersionText(o.packMajor, o.packMinor) + " is no pack version (0.x, 1.x, 2.0 to 2.3)");
+                VersionText({o.packMajor, o.packMinor}) + " is no pack version (0.x, 1.x, 2.0 to " +
+                    VersionText(kZspHighest) + ")");
   }
   if (o.packName.empty() || o.packName.find('/') != std::string::npos) {
     return Fail(error, pack, "check", "the pack needs a file name without a folder");
   }
   if (o.packName.size() > kZsfPackNameLength) {
-    return Fail(error, pack, "check", "the pack's file name is longer than the 26 characters a song can name");
+    return Fail(error, pack, "check",
+                "the pack's file name is longer than the " + std::to_string(kZsfPackNameLength) +
+                    " characters a song can name");
   }
   if (o.vorbis && !VersionAtLeast(o.packMajor, o.packMinor, kZspTypeByteFrom)) {
-    return Fail(error, pack, "check", "Vorbis-coded entries need pack version 1.28 or later");
+    return Fail(error, pack, "check",
+                "Vorbis-coded entries need pack version " + VersionText(kZspTypeByteFrom) + " or later");
   }
   if (o.vorbis && !(o.vorbisQuality >= -0.1f && o.vorbisQuality <= 1.0f)) {
     return Fail(error, "--vorbis", "check", "the quality must lie between -0.1 and 1.0");
   }
   if (!o.password.empty()) {
     if (!VersionAtLeast(o.packMajor, o.packMinor, kZspScrambleFlagFrom)) {
-      return Fail(error, pack, "check", "scrambled packs need pack version 1.23 or later");
+      return Fail(error, pack, "check",
+                  "scrambled packs need pack version " + VersionText(kZspScrambleFlagFrom) + " or later");
     }
     if (ZspKeyFromPassword(o.password) == 0) {
       return Fail(error, "--password", "check",
@@ -391,14 +395,6 @@ bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor) {
     return true;
   };
   return number(text.substr(0, dot), major) && number(text.substr(dot + 1), minor);
-}
-
-bool SongVersionAccepted(uint8_t major, uint8_t minor) {
-  return ZsfVersionAccepted(major, minor);
-}
-
-bool PackVersionAccepted(uint8_t major, uint8_t minor) {
-  return ZspAccepted(major, minor);
 }
 
 namespace {

@@ -94,10 +94,6 @@ std::string SongStem(const std::string& path);
 // Parses "MAJOR.MINOR" (minor in whole units: "1.9" is below "1.12").
 bool ParseVersion(const std::string& text, uint8_t* major, uint8_t* minor);
 
-// Whether the readers accept a song / pack of that version.
-bool SongVersionAccepted(uint8_t major, uint8_t minor);
-bool PackVersionAccepted(uint8_t major, uint8_t minor);
-
 // Packs MODULES in memory. False with ERROR set when the options contradict each
 // other, when two songs would get the same name, or when a module cannot be read or
 // cannot be expressed in the chosen versions (with skipUnpackable: when none could).
