@@ -22,11 +22,6 @@ namespace {
 // nothing else, with streams over both.
 class CollectionTrack {
  public:
-  ~CollectionTrack() {
-    StreamClose(track_);
-    StreamClose(pack_);
-    CollectionDestroy(collection_);
-  }
   bool Open(const TrackRef& ref, std::string* error) {
     static const uint32_t kNothing = 0;
     CollectionOwner heads(CollectionCreate());
@@ -47,28 +42,29 @@ class CollectionTrack {
       return false;
     }
     const uint32_t wanted[] = {packAt, uint32_t(ref.entry)};
-    collection_ = CollectionCreate();
-    if (!collection_ || LoadCollection(collection_, ref.file.c_str(), 2, wanted) != 0) {
+    collection_.reset(CollectionCreate());
+    if (!collection_ || LoadCollection(collection_.get(), ref.file.c_str(), 2, wanted) != 0) {
       *error = "not a readable collection";
       return false;
     }
-    const CollectionEntry* pack = GetEntry(collection_, packAt);
-    const CollectionEntry* entry = GetEntry(collection_, uint32_t(ref.entry));
+    const CollectionEntry* pack = GetEntry(collection_.get(), packAt);
+    const CollectionEntry* entry = GetEntry(collection_.get(), uint32_t(ref.entry));
     if (!pack || !pack->data || !entry || !entry->data) {
       *error = "the collection's entry cannot be read";
       return false;
     }
-    pack_ = StreamOpenMemory(pack->data, pack->size, 0);
-    track_ = StreamOpenMemory(entry->data, entry->size, 0);
+    pack_.reset(StreamOpenMemory(pack->data, pack->size, 0));
+    track_.reset(StreamOpenMemory(entry->data, entry->size, 0));
     return true;
   }
-  ByteStream* track() const { return track_; }
-  ByteStream* pack() const { return pack_; }
+  ByteStream* track() const { return track_.get(); }
+  ByteStream* pack() const { return pack_.get(); }
 
  private:
-  Collection* collection_ = nullptr;
-  ByteStream* pack_ = nullptr;
-  ByteStream* track_ = nullptr;
+  // The streams read the collection's data in place: declared after it, they go first.
+  CollectionOwner collection_;
+  StreamOwner pack_;
+  StreamOwner track_;
 };
 
 bool LoadOnce(const TrackRef& ref, const CollectionTrack& collection, Song* song) {

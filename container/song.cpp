@@ -17,7 +17,6 @@ Song::Song() : store_(SampleStoreCreate()) {}
 Song::~Song() {
   if (loaded_) Reset();
   ReleaseSongBody(&body_);
-  SampleStoreDestroy(store_);
 }
 
 uint32_t Song::Reset() {
@@ -29,11 +28,9 @@ uint32_t Song::Reset() {
 }
 
 uint32_t Song::LoadFile(const char* name, uint32_t* sampleCount) {
-  ByteStream* stream = StreamOpenFile(name);
+  StreamOwner stream(StreamOpenFile(name));
   if (!stream) return 1;
-  uint32_t result = LoadStream(stream, sampleCount, FileKindFromName(name));
-  StreamClose(stream);
-  return result;
+  return LoadStream(stream.get(), sampleCount, FileKindFromName(name));
 }
 
 uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fileKind) {
@@ -62,7 +59,7 @@ uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fi
     if (fileKind == kFileKindZsf) {
       auto* zsf = static_cast<ZsfFormat*>(format.get());
       zsf->SetSourcePath(stream->path ? stream->path : "");
-      zsf->SetSampleStore(store_);
+      zsf->SetSampleStore(store_.get());
       zsf->SetPackStream(packStream_);
       result = format->Load(image, imageSize, &body_);
       major_ = zsf->VersionMajor();
@@ -101,6 +98,6 @@ uint32_t Song::BuildModuleImage(ModuleImage* out) {
   return result;
 }
 
-void Song::ReleaseSamples() { SampleStoreRelease(store_); }
+void Song::ReleaseSamples() { SampleStoreRelease(store_.get()); }
 
-void Song::SetPasswordKey(uint32_t passwordKey) { SampleStoreSetKey(store_, passwordKey); }
+void Song::SetPasswordKey(uint32_t passwordKey) { SampleStoreSetKey(store_.get(), passwordKey); }

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "container/song_body.h"
+#include "samples/sample_store.h"
 
 struct ByteStream;
-struct SampleStore;
 
 class Song {
  public:
@@ -24,7 +24,7 @@ class Song {
   void ReleaseSamples();
   void SetPasswordKey(uint32_t passwordKey);
   uint8_t GetModuleKind() const { return moduleKind_; }
-  SampleStore* GetSampleStore() const { return store_; }
+  SampleStore* GetSampleStore() const { return store_.get(); }
   void SetPackStream(ByteStream* stream) { packStream_ = stream; }
 
   const SongBody& Body() const { return body_; }
@@ -38,6 +38,6 @@ class Song {
   uint8_t minor_ = 0;
   uint32_t loaded_ = 0;
   uint8_t moduleKind_ = 7;
-  SampleStore* store_ = nullptr;
+  SampleStoreOwner store_;
   ByteStream* packStream_ = nullptr;
 };

@@ -10,10 +10,8 @@
 void ReleaseCollection() {
   PlayerState& p = Player();
   // PackStream reads the collection's data in place, so it never outlives it.
-  StreamClose(p.PackStream);
-  p.PackStream = nullptr;
-  CollectionDestroy(p.CurrentCollection);
-  p.CurrentCollection = nullptr;
+  p.PackStream.reset();
+  p.CurrentCollection.reset();
 }
 
 uint32_t StartCollection(const char* fileName) {
@@ -23,11 +21,12 @@ uint32_t StartCollection(const char* fileName) {
   ReleaseCollection();
   if (!fileName) return 1;
 
-  p.CurrentCollection = CollectionCreate();
+  p.CurrentCollection.reset(CollectionCreate());
+  Collection* collection = p.CurrentCollection.get();
   const CollectionEntry* pack = nullptr;
-  if (p.CurrentCollection && LoadCollection(p.CurrentCollection, fileName, 0, nullptr) == 0)
-    pack = GetEntry(p.CurrentCollection, FindEntryOfKind(p.CurrentCollection, 0, kEntrySamplePack));
-  if (pack && pack->data) p.PackStream = StreamOpenMemory(pack->data, pack->size, 0);
+  if (collection && LoadCollection(collection, fileName, 0, nullptr) == 0)
+    pack = GetEntry(collection, FindEntryOfKind(collection, 0, kEntrySamplePack));
+  if (pack && pack->data) p.PackStream.reset(StreamOpenMemory(pack->data, pack->size, 0));
   if (!p.PackStream || SelectTrack(kFirstTuneTrack) != 0) {
     ReleaseCollection();
     return 1;
@@ -38,7 +37,7 @@ uint32_t StartCollection(const char* fileName) {
 uint32_t SelectTrack(int32_t track) {
   StopDecodeThread();
   PlayerState& p = Player();
-  const CollectionEntry* entry = PlayableEntry(p.CurrentCollection, track);
+  const CollectionEntry* entry = PlayableEntry(p.CurrentCollection.get(), track);
   if (!entry || !p.PackStream) return 1;
   return StartEntryPlayback(*entry);
 }

@@ -37,11 +37,8 @@ uint32_t EchoStage::TakeSettingsFromStream(ByteStream* stream) {
 }
 
 uint32_t EchoStage::TakeSettingsFromFile(const char* name) {
-  ByteStream* stream = StreamOpenFile(name);
-  if (!stream) return 1;
-  uint32_t rc = TakeSettingsFromStream(stream);
-  StreamClose(stream);
-  return rc;
+  StreamOwner stream(StreamOpenFile(name));
+  return TakeSettingsFromStream(stream.get());
 }
 
 void EchoStage::Prepare(int width, int channels, int rate) {

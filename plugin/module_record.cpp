@@ -53,14 +53,12 @@ In_Module gRecord = [] {
 void ReleaseOwned(PlayerState& p) {
   ReleaseCollection();
   if (p.CurrentSong) {
-    delete p.CurrentSong;
-    p.CurrentSong = nullptr;
+    p.CurrentSong.reset();
     p.Settings = nullptr;
   }
   if (p.PendingImage.data) std::free(p.PendingImage.data);
   p.PendingImage = ModuleImage{};
-  StreamClose(p.TrackStream);
-  p.TrackStream = nullptr;
+  p.TrackStream.reset();
 }
 
 }  // namespace
@@ -82,7 +80,7 @@ void Init() {
   p.LoadedModule = nullptr;
   p.EngineReady = 1;
   p.Settings = &TheSettings;
-  p.CurrentSong = new (std::nothrow) Song();
+  p.CurrentSong.reset(new (std::nothrow) Song());
   EngineSetDefaultIgnoreJump(1);
   p.PlayName[0] = '\0';
 }

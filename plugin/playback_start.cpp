@@ -71,7 +71,7 @@ uint32_t PasswordLoop(const std::function<uint32_t()>& load) {
 // cannot read fails the start (no thread, no stored length).
 uint32_t LoadEngineModule() {
   PlayerState& p = Player();
-  Song* song = p.CurrentSong;
+  Song* song = p.CurrentSong.get();
   SongModuleFailure failure;
   DUH* module = LoadSongModule(song, &p.PendingImage, &failure);
   song->Reset();
@@ -118,19 +118,16 @@ uint32_t LoadSource(const PlaybackSource& source) {
   if (source.fileName)
     return PasswordLoop([&] { return p.CurrentSong->LoadFile(source.fileName); }) || LoadEngineModule();
   if (!source.entry->data && source.entry->size) return 1;
-  p.TrackStream = StreamOpenMemory(source.entry->data, source.entry->size, 0);
+  p.TrackStream.reset(StreamOpenMemory(source.entry->data, source.entry->size, 0));
   if (!p.TrackStream) return 1;
   auto load = [&] {
-    StreamSeek(0, p.TrackStream);
-    p.CurrentSong->SetPackStream(p.PackStream);
-    return p.CurrentSong->LoadStream(p.TrackStream, nullptr, kFileKindZsf);
+    StreamSeek(0, p.TrackStream.get());
+    p.CurrentSong->SetPackStream(p.PackStream.get());
+    return p.CurrentSong->LoadStream(p.TrackStream.get(), nullptr, kFileKindZsf);
   };
   const uint32_t failed = PasswordLoop(load) || LoadEngineModule();
   p.CurrentSong->SetPackStream(nullptr);
-  if (failed) {
-    StreamClose(p.TrackStream);
-    p.TrackStream = nullptr;
-  }
+  if (failed) p.TrackStream.reset();
   return failed;
 }
 
@@ -161,10 +158,9 @@ uint32_t StartPlayback(const PlaybackSource& source) {
   if (source.fileName) {
     SEcho().TakeSettingsFromFile(source.fileName);
   } else {
-    StreamSeek(0, p.TrackStream);
-    SEcho().TakeSettingsFromStream(p.TrackStream);
-    StreamClose(p.TrackStream);
-    p.TrackStream = nullptr;
+    StreamSeek(0, p.TrackStream.get());
+    SEcho().TakeSettingsFromStream(p.TrackStream.get());
+    p.TrackStream.reset();
   }
   const int32_t length = p.LoadedModuleLength.load();
   StartDecodeThread();

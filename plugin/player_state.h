@@ -5,12 +5,13 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
+#include "collection/collection.h"
+#include "container/byte_stream.h"
 #include "container/song.h"
 
-struct ByteStream;
-struct Collection;
 struct DUH;
 struct In_Module;
 struct PlayerSettings;
@@ -29,7 +30,7 @@ struct PlayerState {
   In_Module* Host = nullptr;
   void* InstanceHandle = nullptr;
   PlayerSettings* Settings = nullptr;
-  Song* CurrentSong = nullptr;
+  std::unique_ptr<Song> CurrentSong;
   ModuleImage PendingImage{};
   std::atomic<DUH*> LoadedModule{nullptr};
   // The engine length of LoadedModule (1/65536 s), kept beside it so GetLength never
@@ -48,9 +49,10 @@ struct PlayerState {
   uint32_t PlayingCollection = 0;
   char PlayName[kNameSize] = "";
   char SongName[kNameSize] = "";
-  Collection* CurrentCollection = nullptr;
-  ByteStream* TrackStream = nullptr;
-  ByteStream* PackStream = nullptr;
+  CollectionOwner CurrentCollection;
+  // Both read the collection's data in place: declared after it, so they go first.
+  StreamOwner TrackStream;
+  StreamOwner PackStream;
 };
 
 // The one player state of the process.

@@ -1,6 +1,7 @@
 // SampleStore: the per-song holder of a ZSP pack's loaded entries.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "samples/sample_record.h"
 
@@ -37,3 +38,9 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
                          uint16_t wantedCount);
 // 1 when nothing is loaded; otherwise frees every entry and returns 0.
 uint32_t SampleStoreRelease(SampleStore* store);
+
+// A store held by its owner: destroyed (entries and all) when the owner goes.
+struct SampleStoreDestroyer {
+  void operator()(SampleStore* store) const { SampleStoreDestroy(store); }
+};
+using SampleStoreOwner = std::unique_ptr<SampleStore, SampleStoreDestroyer>;

@@ -126,11 +126,8 @@ char* ReadTagText(ByteStream* stream, uint16_t* length) {
 }
 
 char* ReadTagText(const char* path, uint16_t* length) {
-  ByteStream* stream = StreamOpenFile(path);
-  if (!stream) return nullptr;
-  char* text = ReadTagText(stream, length);
-  StreamClose(stream);
-  return text;
+  StreamOwner stream(StreamOpenFile(path));
+  return stream ? ReadTagText(stream.get(), length) : nullptr;
 }
 
 uint32_t WriteTagText(const char* path, const char* text) {
@@ -214,11 +211,8 @@ uint32_t ReadTags(ByteStream* stream, TagList* list) {
 
 uint32_t ReadTags(const char* path, TagList* list) {
   InitTagList(list);
-  ByteStream* stream = StreamOpenFile(path);
-  if (!stream) return 1;
-  uint32_t result = ReadTags(stream, list);
-  StreamClose(stream);
-  return result;
+  StreamOwner stream(StreamOpenFile(path));
+  return stream ? ReadTags(stream.get(), list) : 1;
 }
 
 char* SerializeTags(const char* const* names, const char* const* values, int32_t count,

@@ -208,10 +208,10 @@ TEST(PackPath, ThePackLiesBesideTheSong) {
   EXPECT_EQ(0u, result);
   // A supplied pack stream is used instead, and left open for the next load.
   const std::vector<uint8_t> pack = MakePack(samples), file = SongBytes(MakeZsf(2, 2, ".IT", Ramp(32), samples, "x.zsp"));
-  StreamPtr packStream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1));
+  StreamOwner packStream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1));
   song.SetPackStream(packStream.get());
   for (int round = 0; round < 2; ++round) {
-    StreamPtr songStream(StreamOpenMemory(file.data(), static_cast<uint32_t>(file.size()), 1));
+    StreamOwner songStream(StreamOpenMemory(file.data(), static_cast<uint32_t>(file.size()), 1));
     EXPECT_EQ(0u, song.LoadStream(songStream.get(), nullptr, 4)) << round;
   }
   song.SetPackStream(nullptr);

@@ -23,7 +23,7 @@ Bytes8 Le16(std::initializer_list<int> values) {
 }
 
 // A store holding ENTRIES (bits per entry) as loaded from a pack, attribute 3, value 77.
-StorePtr StoreOf(const std::vector<std::pair<Bytes8, uint8_t>>& entries, bool compress = false,
+SampleStoreOwner StoreOf(const std::vector<std::pair<Bytes8, uint8_t>>& entries, bool compress = false,
                  const std::vector<uint32_t>* wanted = nullptr) {
   std::vector<ZspEntry> list;
   for (const auto& e : entries) list.push_back(Pcm(e.first, e.second, "", 3, 77));
@@ -160,7 +160,7 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& pcm, uint8_t bits, uint8
 }
 
 std::pair<uint32_t, std::vector<uint8_t>> Decode(const std::vector<uint8_t>& coded, int32_t width) {
-  StreamPtr out(StreamCreateMemory());
+  StreamOwner out(StreamCreateMemory());
   uint32_t rc = DecodeCodedSample(static_cast<uint32_t>(coded.size()), coded.data(), width, out.get());
   return {rc, std::vector<uint8_t>(out->base, out->base + out->size)};
 }

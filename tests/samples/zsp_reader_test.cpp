@@ -33,9 +33,9 @@ void Slot(std::vector<uint8_t>* out, uint8_t type, uint32_t length, const std::v
   out->insert(out->end(), data.begin(), data.end());
 }
 
-uint32_t Rc(const std::vector<uint8_t>& pack, StorePtr* store = nullptr, uint32_t key = 0) {
+uint32_t Rc(const std::vector<uint8_t>& pack, SampleStoreOwner* store = nullptr, uint32_t key = 0) {
   uint32_t rc = 9;
-  StorePtr s = LoadPack(pack, nullptr, key, &rc);
+  SampleStoreOwner s = LoadPack(pack, nullptr, key, &rc);
   if (store) *store = std::move(s);
   return rc;
 }
@@ -68,7 +68,7 @@ TEST(ZspReader, RoundTripAcrossEveryGate) {
       }
       ZspWriteOptions o = Options(major, minor, compress);
       o.smallest = false;
-      StorePtr store;
+      SampleStoreOwner store;
       ASSERT_EQ(0u, Rc(MakePack(entries, o), &store));
       ASSERT_EQ(entries.size(), store->entryCount);
       EXPECT_EQ(major * 256 + minor, store->major * 256 + store->minor);
@@ -105,7 +105,7 @@ TEST(ZspReader, DescribedByteSequences) {
   // 03 EC with four slots: one empty slot, three untouched; a byte after the end is never read.
   auto pack = Header(2, 0, true, 0, 4);
   pack.insert(pack.end(), {0x03, 0xEC, 0x01});
-  StorePtr store;
+  SampleStoreOwner store;
   ASSERT_EQ(0u, Rc(pack, &store));
   ASSERT_EQ(4u, store->entryCount);
   for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(nullptr, SampleStoreSlot(store.get(), i).data);
@@ -142,7 +142,7 @@ TEST(ZspReader, DescribedByteSequences) {
 
 TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
   for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{2, 4}, {3, 0}, {255, 255}}) {
-    StorePtr store;
+    SampleStoreOwner store;
     EXPECT_EQ(1u, Rc(Header(major, minor, true, 0, 0), &store));
     EXPECT_EQ(0u, store->loaded);
     EXPECT_EQ(major, store->major) << "the version fields are already updated";
@@ -152,8 +152,8 @@ TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
   // Not a pack: refused, and the stream is still the caller's to use and close.
   std::vector<uint8_t> song = Header(2, 3, true, 0, 0);
   std::copy(kZsfMagic, kZsfMagic + sizeof kZsfMagic, song.begin());
-  StorePtr store(SampleStoreCreate());
-  StreamPtr stream(StreamOpenMemory(song.data(), static_cast<uint32_t>(song.size()), 0));
+  SampleStoreOwner store(SampleStoreCreate());
+  StreamOwner stream(StreamOpenMemory(song.data(), static_cast<uint32_t>(song.size()), 0));
   EXPECT_EQ(1u, SampleStoreLoad(store.get(), stream.get(), nullptr, 0));
   StreamSeek(0, stream.get());
   uint8_t first = 0;
@@ -177,13 +177,13 @@ TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
   for (const Case& c : {Case{2, 2, 7, 7, 0x09}, Case{2, 3, 7, 7, 0x17}, Case{2, 3, 0, 0, 0x10},
                         Case{1, 30, uint32_t(-103), -3, 0x13}, Case{2, 3, uint32_t(-103), -3, 0xED},
                         Case{2, 1, 150, 0, 0x10}}) {
-    StorePtr store;
+    SampleStoreOwner store;
     ASSERT_EQ(0u, Rc(flagged(c.major, c.minor), &store, c.passwordKey));
     EXPECT_EQ(1, store->scrambled);
     EXPECT_EQ(c.key, store->key);
     EXPECT_EQ(c.byte, store->entries[0].data[0]) << int(c.major) << "." << int(c.minor) << " " << c.key;
   }
-  StorePtr plain;
+  SampleStoreOwner plain;
   ASSERT_EQ(0u, Rc(MakePack({Pcm({0x10}, 8)}), &plain, 7));
   EXPECT_EQ(0, plain->scrambled);
   EXPECT_EQ(0x10, plain->entries[0].data[0]) << "without the flag nothing is descrambled";
@@ -192,7 +192,7 @@ TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
     for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{1, 23}, {2, 2}, {2, 3}}) {
       for (bool compress : {false, true}) {
         const auto pack = MakePack({Pcm(Ramp(4096), 16), Empty()}, Options(major, minor, compress, key));
-        StorePtr store, wrong;
+        SampleStoreOwner store, wrong;
         ASSERT_EQ(0u, Rc(pack, &store, uint32_t(key)));
         EXPECT_EQ(Ramp(4096), Bytes(store->entries[0])) << key << " " << int(major) << "." << int(minor);
         ASSERT_EQ(0u, Rc(pack, &wrong, uint32_t(key + 1 == 0 ? 2 : key + 1)));
@@ -206,7 +206,7 @@ TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
   coded.pcm = SinePcm(5000, 16, 2);
   coded.channels = 2;
   std::string password = "sEcReT";
-  StorePtr store;
+  SampleStoreOwner store;
   ASSERT_EQ(0u, Rc(MakePack({coded}, Options(2, 3, false, ZspKeyFromPassword("Secret"))), &store,
                    HashPassword(password.data(), 6)));
   ASSERT_EQ(coded.pcm.size(), store->entries[0].size);
@@ -251,8 +251,8 @@ TEST(ZspReader, WantedListReadsOnlyThoseEntries) {
   std::vector<ZspEntry> large(64, Pcm(std::vector<uint8_t>(64 * 1024, 0)));
   large[37] = Pcm(Ramp(1000, 37));
   const std::vector<uint8_t> pack = MakePack(large);
-  StreamPtr stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
-  StorePtr store(SampleStoreCreate());
+  StreamOwner stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
+  SampleStoreOwner store(SampleStoreCreate());
   const uint32_t wanted[] = {37};
   ASSERT_EQ(0u, SampleStoreLoad(store.get(), stream.get(), wanted, 1));
   EXPECT_EQ(Ramp(1000, 37), Bytes(store->entries[37]));
@@ -264,7 +264,7 @@ TEST(ZspReader, PacksThatLie) {
   // The table grows as slots are read and a body cut short keeps what arrived (the
   // fuzz corpus holds the packs that found both): here a 4 GiB entry in a small
   // file, a compressed body beyond the end, 20 coded bytes for 4 GiB have no data.
-  StorePtr store;
+  SampleStoreOwner store;
   std::vector<uint8_t> pack = Header(2, 3, true, 0, 2);
   Slot(&pack, 0x01, 0xFFFFFFF0u, {1, 2, 3});
   ASSERT_EQ(0u, Rc(pack, &store));

@@ -19,15 +19,6 @@
 
 namespace zsftest {
 
-struct StoreDeleter {
-  void operator()(SampleStore* s) const { SampleStoreDestroy(s); }
-};
-using StorePtr = std::unique_ptr<SampleStore, StoreDeleter>;
-struct StreamDeleter {
-  void operator()(ByteStream* s) const { StreamClose(s); }
-};
-using StreamPtr = std::unique_ptr<ByteStream, StreamDeleter>;
-
 // Bytes START, START+1, ... (mod 251), so that misplaced bytes show.
 inline std::vector<uint8_t> Ramp(size_t n, uint8_t start = 0) {
   std::vector<uint8_t> v(n);
@@ -61,11 +52,11 @@ inline std::vector<uint8_t> MakePack(const std::vector<ZspEntry>& entries, const
 }
 
 // PACK loaded into a fresh store with PASSWORD_KEY; RESULT receives the load's code.
-inline StorePtr LoadPack(const std::vector<uint8_t>& pack, const std::vector<uint32_t>* wanted = nullptr,
+inline SampleStoreOwner LoadPack(const std::vector<uint8_t>& pack, const std::vector<uint32_t>* wanted = nullptr,
                          uint32_t passwordKey = 0, uint32_t* result = nullptr) {
-  StorePtr store(SampleStoreCreate());
+  SampleStoreOwner store(SampleStoreCreate());
   SampleStoreSetKey(store.get(), passwordKey);
-  StreamPtr stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
+  StreamOwner stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
   uint32_t rc = SampleStoreLoad(store.get(), stream.get(), wanted ? wanted->data() : nullptr,
                                 wanted ? static_cast<uint16_t>(wanted->size()) : 0);
   if (result) *result = rc;
@@ -150,8 +141,8 @@ inline CutModule Cut(const zsfsynth::ModuleSpec& spec, uint32_t kind) {
 // Loads SONG_BYTES from memory with PACK as the supplied pack stream.
 inline uint32_t LoadFromMemory(Song* song, const std::vector<uint8_t>& songBytes, const std::vector<uint8_t>& pack,
                                uint32_t* count = nullptr, uint32_t kind = 4) {
-  StreamPtr packStream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1));
-  StreamPtr songStream(StreamOpenMemory(songBytes.data(), static_cast<uint32_t>(songBytes.size()), 1));
+  StreamOwner packStream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 1));
+  StreamOwner songStream(StreamOpenMemory(songBytes.data(), static_cast<uint32_t>(songBytes.size()), 1));
   song->SetPackStream(packStream.get());
   const uint32_t result = song->LoadStream(songStream.get(), count, kind);
   song->SetPackStream(nullptr);

@@ -27,15 +27,12 @@ void OfferAnswer(char* answer, const char* text) {
 }  // namespace
 
 bool IsTaggableSongFile(const char* path) {
-  ByteStream* stream = StreamOpenFile(path);
+  StreamOwner stream(StreamOpenFile(path));
   if (!stream) return false;
   char head[3] = {};
-  bool song = StreamRead(head, sizeof head, stream) == static_cast<int32_t>(sizeof head) &&
-              std::memcmp(head, kSongSniff, sizeof head) == 0;
   TagBlockPlace place{};
-  if (song) song = FindTagBlock(stream, &place);
-  StreamClose(stream);
-  return song;
+  return StreamRead(head, sizeof head, stream.get()) == static_cast<int32_t>(sizeof head) &&
+         std::memcmp(head, kSongSniff, sizeof head) == 0 && FindTagBlock(stream.get(), &place);
 }
 
 InfoModel::InfoModel(const char* file, DialogServices& services, uint32_t& passwordKey)
