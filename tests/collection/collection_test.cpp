@@ -107,7 +107,8 @@ TEST(ZgmLoad, WantedListReadsOnlyThatEntry) {
   Loaded l;
   const uint32_t wanted[] = {2};
   ASSERT_EQ(0u, LoadCollectionFromStream(l.c, s, 1, wanted));
-  EXPECT_EQ(110u + 5 * 13 + c.entries[2].data.size(), s->delivered) << "the other data was skipped";
+  EXPECT_EQ(zgm::kHeaderSize + 5 * zgm::kEntryHeaderSize + c.entries[2].data.size(), s->delivered)
+      << "the other data was skipped";
   StreamClose(s);
   ASSERT_EQ(5u, l.c->count);
   for (uint32_t i = 0; i < 5; ++i) {
