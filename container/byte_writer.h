@@ -29,10 +29,6 @@ class ByteWriter {
     bytes(s.data(), n);
     out_.insert(out_.end(), width - n, 0);
   }
-  // Overwrites a 32-bit field written earlier (lengths known only afterwards).
-  void patchU32(size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  }
   size_t size() const { return out_.size(); }
   std::vector<uint8_t>& data() { return out_; }
   std::vector<uint8_t> take() { return std::move(out_); }

@@ -1,6 +1,6 @@
 // Title formatting from any template and tag text: the first input line is the
 // template, the rest tag text. Titles stay inside buffers of any size, both ways
-// of looking values up agree on what they must, and ReplaceAll gives the length
+// of looking values up agree on what they must, and an unbounded ReplaceAllWithin gives the length
 // its left-to-right scan predicts.
 #include <cstdint>
 #include <cstdio>
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string pattern = list.names[0];
     std::string replacement = list.values[0];
     char* working = strdup(text.c_str());
-    working = ReplaceAll(working, pattern.c_str(), replacement.c_str());
+    working = ReplaceAllWithin(working, pattern.c_str(), replacement.c_str(), SIZE_MAX);
     size_t expected = text.size();
     if (!pattern.empty()) {
       size_t n = CountOccurrences(text, pattern);

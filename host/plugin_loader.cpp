@@ -9,9 +9,6 @@
 
 namespace {
 
-// SetInfo has no context argument; the player has one plug-in at a time.
-std::atomic<int> gBitrate{0}, gRateKhz{0}, gChannels{0}, gSynched{0};
-
 void SAVSAInit(int, int) {}
 void SAVSADeInit() {}
 void SAAddPCMData(void*, int, int, int) {}
@@ -27,12 +24,8 @@ int VSAAdd(void*, int) { return 0; }
 void VSASetInfo(int, int) {}
 int DspIsActive() { return 0; }
 int DspDoSamples(short*, int frames, int, int, int) { return frames; }
-void SetInfo(int bitrate, int sampleRate, int stereo, int synched) {
-  gBitrate = bitrate;
-  gRateKhz = sampleRate;
-  gChannels = stereo;
-  gSynched = synched;
-}
+// The player shows no bitrate or format line.
+void SetInfo(int, int, int, int) {}
 
 }  // namespace
 
@@ -107,10 +100,6 @@ bool LoadedPlugin::Load(const std::string& path, std::string* error) {
 
 void LoadedPlugin::SetOutput(Out_Module* output) {
   if (record_) record_->outMod = output;
-}
-
-StreamInfo LoadedPlugin::LastStreamInfo() {
-  return StreamInfo{gBitrate.load(), gRateKhz.load(), gChannels.load(), gSynched.load()};
 }
 
 std::string FindPlugin(const std::string& installedDir, std::string* looked) {

@@ -25,14 +25,6 @@ struct PlayerWindow : PlatformWindow {
   int ends_ = 0;
 };
 
-// What the plug-in last told the player through SetInfo.
-struct StreamInfo {
-  int bitrate = 0;
-  int sampleRateKhz = 0;
-  int channels = 0;
-  int synched = 0;
-};
-
 class LoadedPlugin {
  public:
   LoadedPlugin() = default;
@@ -45,7 +37,6 @@ class LoadedPlugin {
   In_Module* record() const { return record_; }
   PlayerWindow& window() { return window_; }
   void SetOutput(Out_Module* output);
-  static StreamInfo LastStreamInfo();
 
  private:
   void* library_ = nullptr;

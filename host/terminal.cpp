@@ -26,7 +26,6 @@ void OnQuitSignal(int sig) {
 
 }  // namespace
 
-bool StdinIsTerminal() { return IsTerminal(STDIN_FILENO); }
 bool StdoutIsTerminal() { return IsTerminal(STDOUT_FILENO); }
 
 RawKeys::RawKeys() : raw_(new RawTerminal(STDIN_FILENO, false)) {

@@ -8,8 +8,7 @@ class RawTerminal;
 
 enum class Key { None, PauseResume, SeekBack, SeekForward, Next, Quit };
 
-// Whether standard input / standard output is a terminal.
-bool StdinIsTerminal();
+// Whether standard output is a terminal.
 bool StdoutIsTerminal();
 
 // Raw key mode on standard input for the object's life, when it is a terminal.

@@ -113,10 +113,6 @@ char* ReplaceAllWithin(char* text, const char* pattern, const char* replacement,
   return out;
 }
 
-char* ReplaceAll(char* text, const char* pattern, const char* replacement) {
-  return ReplaceAllWithin(text, pattern, replacement, SIZE_MAX);
-}
-
 void FormatTitle(const TagList* list, const char* titleTemplate, char* title, size_t titleSize) {
   std::string templateText = TemplateText(titleTemplate);
   std::vector<Placeholder> placeholders = CollectPlaceholders(templateText);

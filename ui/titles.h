@@ -24,10 +24,8 @@ void FormatTitleFromText(const char* text, size_t length, const char* titleTempl
 
 // Replaces every occurrence of PATTERN in TEXT (malloc'd) by REPLACEMENT; the
 // search continues after each inserted replacement, so inserted text is never
-// searched again. Returns the possibly reallocated text (TEXT as it stood when
-// memory runs out). An empty pattern changes nothing.
-char* ReplaceAll(char* text, const char* pattern, const char* replacement);
-// As ReplaceAll, with the result cut to at most LIMIT bytes (the title formatting
+// searched again. The result is cut to at most LIMIT bytes (the title formatting
 // bounds its working text so that values naming other placeholders cannot make it
-// grow without end).
+// grow without end). Returns the possibly reallocated text (TEXT as it stood when
+// memory runs out). An empty pattern changes nothing.
 char* ReplaceAllWithin(char* text, const char* pattern, const char* replacement, size_t limit);

@@ -86,14 +86,6 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-bool IsPushButton(const Control& c) {
-  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) != style::kAutoCheckBox;
-}
-
-bool IsCheck(const Control& c) {
-  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) == style::kAutoCheckBox;
-}
-
 // What the user changed in the window, into the model.
 void ReadWindow(DialogRun& run) {
   for (Control& c : run.model->Controls()) {

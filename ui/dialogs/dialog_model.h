@@ -41,6 +41,12 @@ struct Control {
   const char* command = "";
 };
 
+// A button is a check box or a push button, told apart by its style.
+inline bool IsCheck(const Control& c) {
+  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) == style::kAutoCheckBox;
+}
+inline bool IsPushButton(const Control& c) { return c.cls == ControlClass::Button && !IsCheck(c); }
+
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { None, Information, Question };
 enum class MessageAnswer { Ok = 1, Yes = 6, No = 7 };

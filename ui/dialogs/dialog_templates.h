@@ -121,7 +121,3 @@ inline constexpr ControlTemplate kInfoControls[] = {
 inline constexpr DialogTemplate kInfoTemplate = {
     kInfoDialogId, "ZSF File Info", 292, 185, kDialogFont, kDialogPointSize, true,
     kInfoControls, sizeof kInfoControls / sizeof kInfoControls[0]};
-
-inline constexpr bool IsCheckBox(const ControlTemplate& c) {
-  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) == style::kAutoCheckBox;
-}

@@ -25,10 +25,6 @@ class InfoModel : public DialogModel {
   void Destroy() override;
 
   const TagList& Tags() const { return tags_; }
-  uint32_t SampleCount() const { return sampleCount_; }
-  // Whether closing will write the tags: the file starts like a song and has a
-  // valid tag trailer. A collection's last entry or a foreign file is never touched.
-  bool WritesBack() const { return songFile_; }
 
  private:
   void EditTag();
@@ -45,6 +41,8 @@ class InfoModel : public DialogModel {
   TagList tags_{};
   Song* song_ = nullptr;
   uint32_t sampleCount_ = 0;
+  // Whether closing writes the tags: the file starts like a song and has a valid tag
+  // trailer. A collection's last entry or a foreign file is never touched.
   bool songFile_ = false;
   bool destroyed_ = false;
 

@@ -17,12 +17,6 @@ constexpr int kScreenWidth = 80;
 constexpr int kInnerWidth = kScreenWidth - 4;  // "| " and " |"
 constexpr int kUnitsPerRow = 8;                // dialog units of one text row
 
-bool IsPushButton(const Control& c) {
-  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) != style::kAutoCheckBox;
-}
-bool IsCheck(const Control& c) {
-  return c.cls == ControlClass::Button && (c.style & style::kButtonKindMask) == style::kAutoCheckBox;
-}
 bool Focusable(const Control& c) { return c.cls != ControlClass::Static && c.enabled; }
 
 // Text cut to WIDTH columns; a caption too long keeps its end, where a file's name is.
