@@ -14,13 +14,6 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-// Memory streams keep cursor = base + position only while that stays inside the
-// buffer; reads go through position, so a cursor seeked past the end is never used.
-void SyncCursor(ByteStream* s) {
-  if (s->file) return;
-  s->cursor = s->position <= s->size ? s->base + s->position : s->base + s->size;
-}
-
 }  // namespace
 
 ByteStream* StreamOpenFile(const char* name) {
@@ -50,7 +43,6 @@ ByteStream* StreamCreateFile(const char* name) {
     return nullptr;
   }
   s->path = CopyText(name);
-  s->writable = 1;
   return s;
 }
 
@@ -69,7 +61,6 @@ ByteStream* StreamOpenMemory(const void* data, uint32_t length, uint8_t copy) {
     s->base = static_cast<uint8_t*>(const_cast<void*>(data));
   }
   s->size = length;
-  s->cursor = s->base;
   return s;
 }
 
@@ -77,8 +68,6 @@ ByteStream* StreamCreateMemory() {
   ByteStream* s = NewRecord();
   if (!s) return nullptr;
   s->base = static_cast<uint8_t*>(std::malloc(1));
-  s->cursor = s->base;
-  s->writable = 1;
   s->ownsBuffer = 1;
   return s;
 }
@@ -118,7 +107,6 @@ int32_t StreamRead(void* dst, uint32_t n, ByteStream* s) {
     got = n;
   }
   s->position += got;
-  SyncCursor(s);
   s->delivered += got;
   return static_cast<int32_t>(got);
 }
@@ -144,24 +132,20 @@ uint32_t StreamWrite(const void* src, uint32_t n, ByteStream* s) {
     s->size = static_cast<uint32_t>(newSize);
   }
   s->position += n;
-  SyncCursor(s);
   return n;
 }
 
 void StreamSkip(int32_t n, ByteStream* s) {
   if (s->file) std::fseek(s->file, n, SEEK_CUR);
   s->position += static_cast<uint32_t>(n);
-  SyncCursor(s);
 }
 
 void StreamSeek(uint32_t position, ByteStream* s) {
   s->position = position;
   if (s->file) std::fseek(s->file, static_cast<long>(position), SEEK_SET);
-  SyncCursor(s);
 }
 
 void StreamSeekEnd(int32_t offset, ByteStream* s) {
   s->position = s->size + static_cast<uint32_t>(offset);
   if (s->file) std::fseek(s->file, offset, SEEK_END);
-  SyncCursor(s);
 }

@@ -9,10 +9,8 @@
 struct ByteStream {
   uint8_t* base;        // memory buffer; null for file streams
   uint32_t size;        // stream length; writes add to it
-  uint8_t* cursor;      // base + position for memory streams; null for files
   uint32_t position;    // offset from the start, kept for both kinds
   char* path;           // owned copy of the file name; null for memory streams
-  uint8_t writable;     // 1 for created streams; informative only
   uint8_t ownsBuffer;   // 1 when StreamClose frees base
   FILE* file;           // open file for file streams
   uint64_t delivered;   // bytes StreamRead has delivered (lets tests check selective reads)

@@ -78,16 +78,12 @@ class ZsfFormat : public ModuleFormat {
 
   uint8_t VersionMajor() const { return major_; }
   uint8_t VersionMinor() const { return minor_; }
-  uint8_t ModuleKind() const { return moduleKind_; }
-  const std::string& PackName() const { return packName_; }
 
  private:
   uint32_t LoadV1Body(ByteCursor& in, SongBody* body);
   uint32_t LoadV2Body(ByteCursor& in, SongBody* body);
   uint32_t LoadPack(const uint32_t* wanted, uint32_t count);
 
-  const uint8_t* imageStart_ = nullptr;
-  uint32_t imageSize_ = 0;
   std::string sourcePath_;
   std::string packName_;
   uint8_t major_ = 0;

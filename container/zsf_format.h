@@ -26,7 +26,6 @@ constexpr bool ZsfVersionAccepted(uint8_t major, uint8_t minor) {
 
 inline constexpr uint32_t kZsfPackNameLength = 26;
 inline constexpr uint32_t kZsfExtensionLength = 5;
-inline constexpr uint32_t kZsfHeaderSizeBeforeExtension = 32;  // magic, version, pack name
 inline constexpr uint32_t kZsfHeaderSizeWithExtension = 37;
 
 inline constexpr uint32_t kZsfV2SourceEntrySize = 17;  // entry, code, a, b, gain

@@ -77,8 +77,6 @@ uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header) {
 }
 
 uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
-  imageStart_ = image;
-  imageSize_ = size;
   ByteCursor in(image, image ? size : 0);
 
   ZsfHeader header;

@@ -263,12 +263,6 @@ void WriteSampleForward(uint8_t*& cursor, uint32_t width, int32_t value) {
   if (width != 8) *cursor++ = static_cast<uint8_t>(static_cast<uint32_t>(value) >> 8);
 }
 
-void WriteSampleBackward(uint8_t*& cursor, uint32_t width, int32_t value) {
-  cursor[0] = static_cast<uint8_t>(value);
-  if (width != 8) cursor[1] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> 8);
-  cursor -= width == 8 ? 1 : 2;
-}
-
 uint32_t SampleSourceTableAppendSource(SampleSourceTable* table, const SampleSource& source) {
   table->sources.push_back(source);
   return static_cast<uint32_t>(table->sources.size() - 1);

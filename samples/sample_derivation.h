@@ -41,4 +41,3 @@ uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, ui
 int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width);
 int32_t ReadSampleBackward(const uint8_t*& cursor, uint32_t width);
 void WriteSampleForward(uint8_t*& cursor, uint32_t width, int32_t value);
-void WriteSampleBackward(uint8_t*& cursor, uint32_t width, int32_t value);

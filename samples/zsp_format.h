@@ -30,7 +30,6 @@ inline constexpr uint8_t kZspTypeEndOfList = 0xEC;
 
 inline constexpr uint32_t kZspName30Length = 30;
 inline constexpr uint32_t kZspName26Length = 26;
-inline constexpr uint32_t kZspHeaderSizeNoFlag = 11;  // magic, version, compression, count
 
 // A plain body cut short by the end of the pack keeps its bytes, and a missing tail
 // of up to this many bytes reads as zero; more is no damaged download but a length
