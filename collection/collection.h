@@ -40,12 +40,6 @@ const CollectionEntry* GetEntry(const Collection* collection, uint32_t position)
 // Position of the N-th (0-based) entry of KIND, or NotFound666.
 uint32_t FindEntryOfKind(const Collection* collection, uint32_t n, uint8_t kind);
 
-// Appends an entry with a private copy of DATA (SIZE bytes; null stores none) and
-// at most 8 characters of NAME. Returns its position, or NotFound666 when memory
-// runs out or the collection already holds 666 entries.
-uint32_t AppendEntry(Collection* collection, uint32_t size, const void* data,
-                     const char* name, uint8_t kind, uint32_t offset);
-
 // Frees every entry's data; count becomes 0. Null is allowed.
 void ClearCollection(Collection* collection);
 

@@ -77,29 +77,6 @@ uint32_t FindEntryOfKind(const Collection* collection, uint32_t n, uint8_t kind)
   return NotFound666;
 }
 
-uint32_t AppendEntry(Collection* collection, uint32_t size, const void* data,
-                     const char* name, uint8_t kind, uint32_t offset) {
-  // Position 666 would read as "not found", so a collection stops before it.
-  if (collection->count >= zgm::kMaxEntries) return NotFound666;
-  CollectionEntry e{};
-  if (data) {
-    e.data = static_cast<uint8_t*>(std::malloc(size ? size : 1));
-    if (!e.data) return NotFound666;
-    if (size) std::memcpy(e.data, data, size);
-  }
-  if (!Reserve(collection, 1)) {
-    std::free(e.data);
-    return NotFound666;
-  }
-  e.size = size;
-  e.kind = kind;
-  e.offset = offset;
-  // The 8 name bytes start cleared; a name of 8 characters keeps no terminator.
-  for (size_t i = 0; name && i < sizeof e.name && name[i]; ++i) e.name[i] = name[i];
-  collection->entries[collection->count] = e;
-  return collection->count++;
-}
-
 uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_t n,
                                   const uint32_t* wanted) {
   uint8_t header[zgm::kHeaderSize];
