@@ -2,6 +2,7 @@
 // module kind (0 IT, 1 XM, 2 S3M, 3 MOD), the rest is the module image. A module
 // that loads is rendered around through the decode thread's setup and hook.
 #include "fuzz/fuzz_support.h"
+#include "tests/support/jump_songs.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using fuzzsupport::Synth;
@@ -18,9 +19,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (s.itStorage == zsfsynth::ItStorage::kCompressed214) s.itStorage = zsfsynth::ItStorage::kCompressed215;
   WriteSeed(dir, "compressed215.it", Synth(it215, 0), {0});
   WriteSeed(dir, "multisample.xm", Synth(zsfsynth::XmMultiSampleSpec(), 1), {1});
-  WriteSeed(dir, "loopjump.it", zsfsynth::MakeItWithLoopJump(3), {0});
-  WriteSeed(dir, "forwardjump.it", zsfsynth::MakeItWithForwardJump(4), {0});
-  WriteSeed(dir, "speedzero.xm", zsfsynth::MakeXmWithSpeedZero(8), {1});
+  WriteSeed(dir, "loopjump.it", zsftest::MakeItWithLoopJump(3), {0});
+  WriteSeed(dir, "forwardjump.it", zsftest::MakeItWithForwardJump(4), {0});
+  WriteSeed(dir, "speedzero.xm", zsftest::MakeXmWithSpeedZero(8), {1});
   zsfsynth::ModuleSpec flt8 = zsfsynth::BasicSpec(3, 2, 2);
   flt8.channels = 8;
   flt8.modVariant = zsfsynth::ModVariant::kFlt8;

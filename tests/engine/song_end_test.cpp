@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/engine_render.h"
+#include "support/jump_songs.h"
 #include "support/module_sets.h"
 
 using namespace zsftest;
@@ -45,7 +46,7 @@ TEST(SongEnd, JumpsAreIgnoredEverywhere) {
   // the process-wide default (the renderer setup turns the switch on).
   for (int on : {0, 1}) {
     EngineSetDefaultIgnoreJump(on);
-    LoadedModule jumping(0, zsfsynth::MakeItWithForwardJump(4));
+    LoadedModule jumping(0, MakeItWithForwardJump(4));
     EXPECT_NEAR(4 * kOrderSeconds, jumping.length() / double(kSecond), 0.01);
     EXPECT_NEAR(4 * kOrderSeconds, Seconds(SongRenderer(jumping.duh, 2, 0).FramesToEnd(FramesOf(60))), 0.03);
   }
@@ -57,7 +58,7 @@ TEST(SongEnd, JumpsAreIgnoredEverywhere) {
   EXPECT_TRUE(a == SongRenderer(without.duh, 2, 0).Frames(FramesOf(60))) << "the jump changed what is heard";
   // A jump back to the start (B00): each order plays once.
   for (int orders : {1, 3, 5}) {
-    LoadedModule module(0, zsfsynth::MakeItWithLoopJump(orders));
+    LoadedModule module(0, MakeItWithLoopJump(orders));
     EXPECT_NEAR(orders * kOrderSeconds, module.length() / double(kSecond), 0.01) << orders;
     EXPECT_NEAR(orders * kOrderSeconds, Seconds(SongRenderer(module.duh, 2, 0).FramesToEnd(FramesOf(60))), 0.03);
   }
@@ -79,13 +80,13 @@ TEST(SongEnd, SeekLandsWhereStraightPlaybackIsAtThatTime) {
 
 TEST(SongEnd, SpeedZeroStartsPastTheEndAndSongsTooLongToMeasure) {
   for (int row : {0, 8, 40}) {  // rows before the F00 play at speed 6, tempo 125: 0.12 s each
-    LoadedModule module(1, zsfsynth::MakeXmWithSpeedZero(row));
+    LoadedModule module(1, MakeXmWithSpeedZero(row));
     EXPECT_NEAR(row * 0.12, module.length() / double(kSecond), 0.01) << "row " << row;
     EXPECT_NEAR(row * 0.12, Seconds(SongRenderer(module.duh, 2, 0).FramesToEnd(FramesOf(60))), 0.03) << "row " << row;
   }
   // Near the end only the rest plays; at or past it (or beyond what the engine can
   // address) there is no renderer at all, never the song again from its start.
-  LoadedModule two(0, zsfsynth::MakeItWithLoopJump(2));
+  LoadedModule two(0, MakeItWithLoopJump(2));
   EXPECT_NEAR(2 * kOrderSeconds - 7, Seconds(SongRenderer(two.duh, 2, 7 * kSecond).FramesToEnd(FramesOf(60))), 0.03);
   for (int64_t past : {int64_t{8} * kSecond, int64_t{100} * kSecond, kEngineMaxPosition + 1})
     EXPECT_EQ(nullptr, EngineStartRenderer(two.duh, 2, past)) << past;

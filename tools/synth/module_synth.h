@@ -175,21 +175,6 @@ bool WriteModule(const ModuleSpec& spec, uint32_t kind, ModuleFile* out, std::st
 // builder below starts from.
 ModuleSpec BasicSpec(uint32_t kind, int sampleCount = 2, int orderCount = 2);
 
-// An IT (sample mode, BasicSpec) of ORDER_COUNT orders of 3.84 s whose last
-// order's pattern ends with B00 (row 63, channel 1), so the song loops back to the
-// start instead of ending: one pass lasts ORDER_COUNT x 3.84 s.
-std::vector<uint8_t> MakeItWithLoopJump(int orderCount = 3);
-
-// An IT (BasicSpec) of ORDER_COUNT (>= 3) orders of 3.84 s whose first order ends
-// with a B (row 63, channel 1) jumping forward to the last order: 7.68 s when the
-// jump is taken, ORDER_COUNT x 3.84 s when it is ignored.
-std::vector<uint8_t> MakeItWithForwardJump(int orderCount = 4);
-
-// An XM (BasicSpec, 2 orders) whose first pattern sets speed zero (F00) at row ROW
-// of channel 0; the rows before it play at speed 6, tempo 125 (each row 0.12 s),
-// so the song stops after ROW x 0.12 s.
-std::vector<uint8_t> MakeXmWithSpeedZero(int row = 8);
-
 // An IT in instrument mode, two instruments of three samples each: signed and
 // unsigned, mono and stereo, 8 and 16-bit, and 2.14-compressed 8-bit mono and
 // 16-bit stereo ones (set those to kCompressed215 for the 2.15 form).

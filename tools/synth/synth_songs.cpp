@@ -1,5 +1,5 @@
-// Ready-made songs: the base description tests start from, the jump and speed-zero
-// songs, the sample-format showcases and the demo tune.
+// Ready-made songs: the base description tests start from, the sample-format
+// showcases and the demo tune.
 #include "tools/synth/synth_internal.h"
 
 namespace zsfsynth {
@@ -70,35 +70,6 @@ ModuleSpec BasicSpec(uint32_t kind, int sampleCount, int orderCount) {
     first.param = spec.speed;
   }
   return spec;
-}
-
-std::vector<uint8_t> MakeItWithLoopJump(int orderCount) {
-  ModuleSpec spec = BasicSpec(kIt, 2, orderCount < 1 ? 1 : orderCount);
-  PatternSpec& last = spec.patterns.back();
-  Cell& c = last.At(63, 1, spec.channels);
-  c.effect = kFxItJump;
-  c.param = 0;
-  return MustWrite(spec, kIt);
-}
-
-std::vector<uint8_t> MakeItWithForwardJump(int orderCount) {
-  ModuleSpec spec = BasicSpec(kIt, 2, orderCount < 3 ? 3 : orderCount);
-  Cell& c = spec.patterns.front().At(63, 1, spec.channels);
-  c.effect = kFxItJump;
-  c.param = static_cast<uint8_t>(spec.orders.size() - 1);
-  return MustWrite(spec, kIt);
-}
-
-std::vector<uint8_t> MakeXmWithSpeedZero(int row) {
-  ModuleSpec spec = BasicSpec(kXm, 2, 2);
-  spec.speed = 6;
-  spec.tempo = 125;
-  if (row < 0) row = 0;
-  if (row > 63) row = 63;
-  Cell& c = spec.patterns.front().At(static_cast<uint16_t>(row), 0, spec.channels);
-  c.effect = kFxXmSpeed;
-  c.param = 0;
-  return MustWrite(spec, kXm);
 }
 
 ModuleSpec ItInstrumentSpec() {
