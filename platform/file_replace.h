@@ -4,6 +4,8 @@
 // any moment leaves either the old file (or none) or the new one.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct ByteStream;
 
@@ -42,3 +44,34 @@ uint32_t FinishFileReplacement(FileReplacement* replacement);
 // SIZE bytes of DATA as the whole new contents of PATH, which may not exist yet: 0,
 // or 1 with ERROR (errno or GetLastError) set and PATH as it was.
 uint32_t WriteWholeFile(const char* path, const void* data, uint32_t size, int* error);
+
+// Files that change together (a pack and its songs), written in two phases: Add
+// writes and syncs each one under its temporary name, Commit renames them all. A
+// failed Add abandons every temporary file so far, and so does going away
+// uncommitted, so no target is touched unless every new file is whole.
+class PendingReplace {
+ public:
+  PendingReplace() = default;
+  ~PendingReplace() { Abandon(); }
+  PendingReplace(const PendingReplace&) = delete;
+  PendingReplace& operator=(const PendingReplace&) = delete;
+
+  // SIZE bytes of DATA as the new contents of PATH, which may not exist yet. 1 when
+  // it cannot be written (failedPath and error say where and why).
+  uint32_t Add(const char* path, const void* data, uint32_t size);
+  // Renames every added file over its target. 1 when a rename is refused: the files
+  // renamed before it stay new, the others keep their old contents.
+  uint32_t Commit();
+  void Abandon();
+
+  const std::string& failedPath() const { return failedPath_; }
+  int error() const { return error_; }
+
+ private:
+  uint32_t Fail(const char* path, int error);
+
+  std::vector<FileReplacement> files_;
+  std::vector<std::string> paths_;  // as the caller named them, for failedPath
+  std::string failedPath_;
+  int error_ = 0;
+};

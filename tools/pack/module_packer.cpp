@@ -561,28 +561,15 @@ bool WritePackResult(const PackResult& result, const std::string& outDir, const 
   // Every file is written and synced under its temporary name first; only when all
   // are whole are they renamed, so a failure leaves every old file as it was and no
   // song without its pack.
-  struct File {
-    std::string target;
-    const std::vector<uint8_t>* bytes;
+  PendingReplace pending;
+  auto add = [&](const std::string& path, const std::vector<uint8_t>& bytes) {
+    return pending.Add(path.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())) == 0;
   };
-  std::vector<File> files{{packPath, &result.pack}};
-  for (const PackedSong& song : result.songs) files.push_back({outDir + "/" + song.fileName, &song.bytes});
-  std::vector<FileReplacement> pending(files.size(), FileReplacement{});
-  auto abandon = [&](size_t failed, int why) {
-    for (FileReplacement& p : pending) AbandonFileReplacement(&p);
-    return Fail(error, files[failed].target, "write", std::strerror(why));
-  };
-  for (size_t i = 0; i < files.size(); ++i) {
-    const std::vector<uint8_t>& bytes = *files[i].bytes;
-    if (BeginFileReplacement(files[i].target.c_str(), &pending[i], ReplaceMode::kNewOrExisting) != 0)
-      return abandon(i, pending[i].error);
-    StreamWrite(bytes.data(), static_cast<uint32_t>(bytes.size()), pending[i].stream);
-    if (FinishFileReplacement(&pending[i]) != 0) return abandon(i, pending[i].error);
-  }
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (CommitFileReplacement(&pending[i]) != 0) return abandon(i, pending[i].error);
-  }
-  return true;
+  bool ok = add(packPath, result.pack);
+  for (size_t i = 0; ok && i < result.songs.size(); ++i)
+    ok = add(outDir + "/" + result.songs[i].fileName, result.songs[i].bytes);
+  if (ok && pending.Commit() == 0) return true;
+  return Fail(error, pending.failedPath(), "write", std::strerror(pending.error()));
 }
 
 }  // namespace zsfpack
