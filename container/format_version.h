@@ -3,6 +3,7 @@
 // change at version gates named in each format's header.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct FormatVersion {
   uint8_t major;
@@ -16,4 +17,9 @@ constexpr bool VersionAtLeast(uint8_t major, uint8_t minor, FormatVersion gate) 
 // Whether MAJOR.MINOR is HIGHEST or older.
 constexpr bool VersionAtMost(uint8_t major, uint8_t minor, FormatVersion highest) {
   return major < highest.major || (major == highest.major && minor <= highest.minor);
+}
+
+// "2.2", as messages name a version.
+inline std::string VersionText(uint8_t major, uint8_t minor) {
+  return std::to_string(major) + "." + std::to_string(minor);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "container/failure.h"
 #include "container/song.h"
 
 struct ByteStream;
@@ -51,6 +52,8 @@ struct PlayerState {
   Collection* CurrentCollection = nullptr;
   ByteStream* TrackStream = nullptr;
   ByteStream* PackStream = nullptr;
+  // Why the last Play failed (empty when nothing said why), for the host to be told.
+  Failure PlayFailure;
 };
 
 // The one player state of the process.
