@@ -6,6 +6,7 @@
 
 #include "collection/collection.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "container/file_kind.h"
 #include "container/song.h"
 #include "engine/engine.h"
@@ -18,6 +19,11 @@
 namespace zsftrack {
 namespace {
 
+// WHAT, then the step and reason the core recorded when there is one.
+std::string Explained(const char* what, const Failure& failure) {
+  return failure ? std::string(what) + ": " + failure.step + ": " + failure.reason : what;
+}
+
 // One entry of a collection and the collection's pack, read from the file and
 // nothing else, with streams over both.
 class CollectionTrack {
@@ -25,8 +31,9 @@ class CollectionTrack {
   bool Open(const TrackRef& ref, std::string* error) {
     static const uint32_t kNothing = 0;
     CollectionOwner heads(CollectionCreate());
-    if (!heads || LoadCollection(heads.get(), ref.file.c_str(), 0, &kNothing) != 0) {
-      *error = "not a readable collection";
+    Failure failure;
+    if (!heads || LoadCollection(heads.get(), ref.file.c_str(), 0, &kNothing, &failure) != 0) {
+      *error = Explained("not a readable collection", failure);
       return false;
     }
     const uint32_t packAt = FindEntryOfKind(heads.get(), 0, kEntrySamplePack);
@@ -43,8 +50,8 @@ class CollectionTrack {
     }
     const uint32_t wanted[] = {packAt, uint32_t(ref.entry)};
     collection_.reset(CollectionCreate());
-    if (!collection_ || LoadCollection(collection_.get(), ref.file.c_str(), 2, wanted) != 0) {
-      *error = "not a readable collection";
+    if (!collection_ || LoadCollection(collection_.get(), ref.file.c_str(), 2, wanted, &failure) != 0) {
+      *error = Explained("not a readable collection", failure);
       return false;
     }
     const CollectionEntry* pack = GetEntry(collection_.get(), packAt);
@@ -83,7 +90,7 @@ bool LoadSong(const TrackRef& ref, const TrackOptions& options, Song* song, std:
   if (ref.entry != kSongFile && !collection.Open(ref, error)) return false;
   song->SetPasswordKey(0);
   if (!LoadOnce(ref, collection, song)) {
-    *error = "the song or its sample pack cannot be read";
+    *error = Explained("the song or its sample pack cannot be read", song->LastFailure());
     return false;
   }
   if (!song->GetSampleStore()->scrambled) return true;
@@ -107,7 +114,7 @@ DUH* LoadModule(const TrackRef& ref, const TrackOptions& options, std::string* e
   if (!LoadSong(ref, options, &song, error)) return nullptr;
   ModuleImage image{};
   if (song.BuildModuleImage(&image) != 0) {
-    *error = "the song's module cannot be rebuilt";
+    *error = Explained("the song's module cannot be rebuilt", song.LastFailure());
     return nullptr;
   }
   DUH* module = EngineReadModule(song.GetModuleKind(), image.data, image.size);
@@ -139,8 +146,9 @@ bool IsCollectionFile(const std::string& file) {
 bool ListTunes(const std::string& file, std::vector<int32_t>* tunes, std::string* error) {
   static const uint32_t kNothing = 0;
   CollectionOwner heads(CollectionCreate());
-  if (!heads || LoadCollection(heads.get(), file.c_str(), 0, &kNothing) != 0) {
-    *error = "not a readable collection";
+  Failure failure;
+  if (!heads || LoadCollection(heads.get(), file.c_str(), 0, &kNothing, &failure) != 0) {
+    *error = Explained("not a readable collection", failure);
     return false;
   }
   tunes->clear();

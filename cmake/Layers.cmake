@@ -128,7 +128,7 @@ endfunction()
 # helpers: what every format reads and writes with.
 zsf_layer(base LIBRARIES PkgConfig::LZO2 UNITS
   container/byte_stream container/byte_cursor container/byte_writer container/block_decompress
-  container/ascii_case container/format_version ui/password)
+  container/ascii_case container/format_version container/failure ui/password)
 # lzo2's pkg-config file names the lzo folder itself; the sources include <lzo/...>.
 foreach(_dir IN LISTS LZO2_INCLUDE_DIRS)
   get_filename_component(_parent ${_dir} DIRECTORY)

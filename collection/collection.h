@@ -6,6 +6,8 @@
 
 #include "collection/zgm_format.h"
 
+struct Failure;
+
 struct CollectionEntry {
   uint8_t* data;    // owned (malloc); null when the data was not loaded
   uint32_t size;    // data size as declared, also when the data was not loaded
@@ -30,9 +32,9 @@ void CollectionDestroy(Collection* collection);
 // entry keeps its declared size. Returns 0, or 1 when the file cannot be opened,
 // the magic is not "ZGM1" (any ASCII case), it holds more than 666 entries, or it
 // is shorter than its header and declared sizes say; then the collection is left
-// as it was.
+// as it was, and FAILURE (may be null) names the step and the reason.
 uint32_t LoadCollection(Collection* collection, const char* name, uint32_t n,
-                        const uint32_t* wanted);
+                        const uint32_t* wanted, Failure* failure = nullptr);
 
 // The entry at POSITION, or null when POSITION is not below count.
 const CollectionEntry* GetEntry(const Collection* collection, uint32_t position);

@@ -2,8 +2,10 @@
 // declared size is checked against what the stream still holds before anything is
 // allocated for it, and a file that ends early is refused as a whole, so a
 // collection never lists entries the file does not hold.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "collection/collection.h"
@@ -11,6 +13,7 @@
 #include "container/ascii_case.h"
 #include "container/byte_cursor.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 
 namespace {
 
@@ -38,6 +41,14 @@ bool Reserve(Collection* c, uint32_t extra) {
 void FreeEntries(std::vector<CollectionEntry>& staged) {
   for (CollectionEntry& e : staged) std::free(e.data);
   staged.clear();
+}
+
+std::string Number(uint64_t n) { return std::to_string(n); }
+
+// Refuses entry I (its staged predecessors are freed).
+uint32_t RefuseEntry(Failure* failure, std::vector<CollectionEntry>& staged, uint32_t i, std::string reason) {
+  FreeEntries(staged);
+  return Refuse(failure, ("entry " + Number(i)).c_str(), std::move(reason));
 }
 
 }  // namespace
@@ -78,24 +89,38 @@ uint32_t FindEntryOfKind(const Collection* collection, uint32_t n, uint8_t kind)
 }
 
 uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_t n,
-                                  const uint32_t* wanted) {
+                                  const uint32_t* wanted, Failure* failure) {
   uint8_t header[zgm::kHeaderSize];
   if (StreamRead(header, zgm::kMagicSize, s) != static_cast<int32_t>(zgm::kMagicSize) ||
       !SameIgnoringAsciiCase(reinterpret_cast<const char*>(header), zgm::kMagic, zgm::kMagicSize))
-    return 1;
+    return Refuse(failure, "header", "not a ZGM collection (no \"ZGM1\" magic)");
   const uint32_t rest = zgm::kHeaderSize - zgm::kMagicSize;
-  if (StreamRead(header + zgm::kMagicSize, rest, s) != static_cast<int32_t>(rest)) return 1;
+  if (StreamRead(header + zgm::kMagicSize, rest, s) != static_cast<int32_t>(rest)) {
+    return Refuse(failure, "header",
+                  "the file ends after " + Number(s->size) + " bytes, inside the " + Number(zgm::kHeaderSize) +
+                      "-byte header");
+  }
 
   ByteCursor head(header, sizeof header);
   head.skip(zgm::kMagicSize + 2);  // magic, then two bytes nobody checks
   char info[zgm::kInfoSize];
   head.bytes(info, sizeof info);
   const uint32_t count = head.u32();
-  if (!head.ok()) return 1;
+  if (!head.ok()) return Refuse(failure, "header", "the header cannot be read");
   // Refused before anything is allocated: too many entries for 666 to mean "not
   // found", or more entry headers than the file could hold.
-  if (count > zgm::kMaxEntries || collection->count + count > zgm::kMaxEntries) return 1;
-  if (static_cast<uint64_t>(count) * zgm::kEntryHeaderSize > Remaining(s)) return 1;
+  if (count > zgm::kMaxEntries || collection->count + count > zgm::kMaxEntries) {
+    return Refuse(failure, "header",
+                  Number(count) + " entries declared" +
+                      (collection->count ? ", after " + Number(collection->count) + " already held" : "") +
+                      "; a collection holds at most " + Number(zgm::kMaxEntries));
+  }
+  if (static_cast<uint64_t>(count) * zgm::kEntryHeaderSize > Remaining(s)) {
+    return Refuse(failure, "header",
+                  Number(count) + " entry headers of " + Number(zgm::kEntryHeaderSize) + " bytes need " +
+                      Number(uint64_t{count} * zgm::kEntryHeaderSize) + " bytes, but the file holds " +
+                      Number(Remaining(s)) + " more");
+  }
 
   // Entries are staged so that a file refused halfway leaves the collection as it was.
   std::vector<CollectionEntry> staged;
@@ -103,8 +128,7 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t raw[zgm::kEntryHeaderSize];
     if (StreamRead(raw, sizeof raw, s) != static_cast<int32_t>(sizeof raw)) {
-      FreeEntries(staged);
-      return 1;
+      return RefuseEntry(failure, staged, i, "the file ends inside its header at offset " + Number(s->position));
     }
     ByteCursor field(raw, sizeof raw);
     CollectionEntry e{};
@@ -114,16 +138,19 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
     e.offset = s->position;
     // The data must lie wholly inside the file before a byte is allocated for it.
     if (e.size > Remaining(s)) {
-      FreeEntries(staged);
-      return 1;
+      return RefuseEntry(failure, staged, i,
+                         "its " + Number(e.size) + " bytes of data at offset " + Number(e.offset) +
+                             " run past the end of the file (" + Number(s->size) + " bytes)");
     }
     if (IsWanted(i, n, wanted)) {
       e.data = static_cast<uint8_t*>(std::malloc(e.size ? e.size : 1));
       if (!e.data ||
           (e.size && static_cast<uint32_t>(StreamRead(e.data, e.size, s)) != e.size)) {
+        const bool memory = !e.data;
         std::free(e.data);
-        FreeEntries(staged);
-        return 1;
+        return RefuseEntry(failure, staged, i,
+                           memory ? "out of memory for " + Number(e.size) + " bytes"
+                                  : "its data at offset " + Number(e.offset) + " cannot be read");
       }
     } else if (e.size <= 0x7FFFFFFFu) {
       StreamSkip(static_cast<int32_t>(e.size), s);
@@ -135,7 +162,7 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
 
   if (!Reserve(collection, count)) {
     FreeEntries(staged);
-    return 1;
+    return Refuse(failure, "entries", "out of memory for " + Number(count) + " entries");
   }
   if (count) std::memcpy(collection->entries + collection->count, staged.data(),
                          count * sizeof(CollectionEntry));
@@ -145,10 +172,10 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
 }
 
 uint32_t LoadCollection(Collection* collection, const char* name, uint32_t n,
-                        const uint32_t* wanted) {
+                        const uint32_t* wanted, Failure* failure) {
   ByteStream* s = StreamOpenFile(name);
-  if (!s) return 1;
-  uint32_t result = LoadCollectionFromStream(collection, s, n, wanted);
+  if (!s) return Refuse(failure, "open", std::strerror(errno));
+  uint32_t result = LoadCollectionFromStream(collection, s, n, wanted, failure);
   StreamClose(s);
   return result;
 }

@@ -19,7 +19,8 @@ constexpr bool VersionAtMost(uint8_t major, uint8_t minor, FormatVersion highest
   return major < highest.major || (major == highest.major && minor <= highest.minor);
 }
 
-// "MAJOR.MINOR", as messages name versions and gates.
-inline std::string VersionText(FormatVersion version) {
-  return std::to_string(version.major) + "." + std::to_string(version.minor);
+// "2.2", as messages name a version.
+inline std::string VersionText(uint8_t major, uint8_t minor) {
+  return std::to_string(major) + "." + std::to_string(minor);
 }
+inline std::string VersionText(FormatVersion version) { return VersionText(version.major, version.minor); }

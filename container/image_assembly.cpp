@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "container/failure.h"
 #include "container/module_format.h"
+#include "container/zsf_format.h"
 
 namespace {
 
@@ -86,7 +89,7 @@ class PieceList {
 }  // namespace
 
 uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleFormat* format,
-                             ModuleImage* out) {
+                             ModuleImage* out, Failure* failure) {
   out->size = 0;
   out->data = nullptr;
 
@@ -96,7 +99,9 @@ uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleF
     // Songs before stored offsets: only a format that can find samples could help.
     if (!format || format->LocateSamples(body.structure, body.structureSize, &located) != 0 ||
         located.size() < body.sampleCount) {
-      return 1;
+      return Refuse(failure, "rebuild",
+                    "the song stores no sample offsets (songs store them from version " +
+                        VersionText(kZsfSampleOffsetFrom.major, kZsfSampleOffsetFrom.minor) + ")");
     }
     offsets = located.data();
   }
@@ -104,20 +109,25 @@ uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleF
   PieceList image(body.structure, body.structure ? body.structureSize : 0);
   for (uint32_t i = 0; i < body.sampleCount; ++i) {
     const SampleRecord& record = body.records[i];
-    if (!record.data) return 1;
+    auto sample = [i] { return "sample " + std::to_string(i); };
+    if (!record.data) return Refuse(failure, "rebuild", sample() + " has no data");
     if (record.size == 0) {
-      if (versionMajor >= 2) return 1;
+      if (versionMajor >= 2) return Refuse(failure, "rebuild", sample() + " is empty (version 2 songs hold none)");
       continue;
     }
     uint64_t offset = offsets[i];
-    if (offset > image.total() || image.total() - offset < 4) return 1;
+    if (offset > image.total() || image.total() - offset < 4) {
+      return Refuse(failure, "rebuild",
+                    sample() + "'s offset " + std::to_string(offset) +
+                        " leaves no 4-byte placeholder in the image of " + std::to_string(image.total()) + " bytes");
+    }
     image.Replace4(offset, record.data, record.size);
-    if (image.total() > UINT32_MAX) return 1;
+    if (image.total() > UINT32_MAX) return Refuse(failure, "rebuild", "the image grows past 4 GiB at " + sample());
   }
 
   uint64_t total = image.total();
   auto* data = static_cast<uint8_t*>(std::malloc(total ? total : 1));
-  if (!data) return 1;
+  if (!data) return Refuse(failure, "rebuild", "out of memory for an image of " + std::to_string(total) + " bytes");
   image.CopyTo(data);
   out->size = static_cast<uint32_t>(total);
   out->data = data;

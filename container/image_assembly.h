@@ -6,6 +6,7 @@
 #include "container/song_body.h"
 
 class ModuleFormat;
+struct Failure;
 
 // Inserts the body's samples in order: sample i replaces the 4 bytes at its offset
 // in the image that already holds samples 0..i-1. A body without offsets (the first
@@ -14,6 +15,6 @@ class ModuleFormat;
 // placeholder), or an offset with fewer than 4 bytes after it. The result is
 // materialised once from a list of pieces, so the cost is about one copy of the
 // final image. On success OUT holds a malloc'd buffer (never null); on failure OUT
-// is {0, null}.
+// is {0, null} and FAILURE (may be null) says which sample and limit refused it.
 uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleFormat* format,
-                             ModuleImage* out);
+                             ModuleImage* out, Failure* failure = nullptr);

@@ -9,6 +9,7 @@
 
 class ByteCursor;
 struct ByteStream;
+struct Failure;
 struct SampleStore;
 
 class ModuleFormat {
@@ -75,6 +76,8 @@ class ZsfFormat : public ModuleFormat {
     if (store) store_ = store;
   }
   void SetPackStream(ByteStream* stream) { packStream_ = stream; }
+  // Where a refused load records its step and reason (null: nowhere).
+  void SetFailureRecord(Failure* failure) { failure_ = failure; }
 
   uint8_t VersionMajor() const { return major_; }
   uint8_t VersionMinor() const { return minor_; }
@@ -91,6 +94,7 @@ class ZsfFormat : public ModuleFormat {
   uint8_t moduleKind_ = 0;
   SampleStore* store_ = nullptr;
   ByteStream* packStream_ = nullptr;
+  Failure* failure_ = nullptr;
 };
 
 // A new format object for FILE_KIND (5 reads as 4), or null for any other kind.

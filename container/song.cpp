@@ -1,6 +1,8 @@
 #include "container/song.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "container/byte_stream.h"
@@ -11,6 +13,8 @@
 
 // The count a load reports before it has read anything.
 static constexpr uint32_t kSampleCountNotLoaded = 666;
+
+static const char kNotASongName[] = "the name must end in .zsf or .ztf (the reader is chosen by the extension)";
 
 Song::Song() : store_(SampleStoreCreate()) {}
 
@@ -29,7 +33,10 @@ uint32_t Song::Reset() {
 
 uint32_t Song::LoadFile(const char* name, uint32_t* sampleCount) {
   StreamOwner stream(StreamOpenFile(name));
-  if (!stream) return 1;
+  if (!stream) {
+    failure_ = Failure{"open", std::strerror(errno)};
+    return 1;
+  }
   return LoadStream(stream.get(), sampleCount, FileKindFromName(name));
 }
 
@@ -40,16 +47,18 @@ uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fi
   ReleaseSongBody(&body_);
   major_ = 0;
   minor_ = 0;
+  failure_ = Failure{};
   if (sampleCount) *sampleCount = kSampleCountNotLoaded;
 
   if (fileKind == kFileKindZtf) fileKind = kFileKindZsf;
   body_.moduleKind = static_cast<uint8_t>(fileKind);
-  if (fileKind == kFileKindUnknown || !stream) return 1;
+  if (!stream) return Refuse("open", "no stream to read");
+  if (fileKind == kFileKindUnknown) return Refuse("name", kNotASongName);
   moduleKind_ = body_.moduleKind;
 
   const uint32_t size = stream->size;
   auto* image = static_cast<uint8_t*>(std::malloc(size ? size : 1));
-  if (!image) return 1;
+  if (!image) return Refuse("read", "out of memory for " + std::to_string(size) + " bytes");
   int32_t got = StreamRead(image, size, stream);
   uint32_t imageSize = got > 0 ? static_cast<uint32_t>(got) : 0;
 
@@ -61,12 +70,15 @@ uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fi
       zsf->SetSourcePath(stream->path ? stream->path : "");
       zsf->SetSampleStore(store_.get());
       zsf->SetPackStream(packStream_);
+      zsf->SetFailureRecord(&failure_);
       result = format->Load(image, imageSize, &body_);
       major_ = zsf->VersionMajor();
       minor_ = zsf->VersionMinor();
-    } else {
-      result = format->Load(image, imageSize, &body_);
+    } else if ((result = format->Load(image, imageSize, &body_)) != 0) {
+      Refuse("name", kNotASongName);  // a plain module's format reads no songs
     }
+  } else {
+    Refuse("name", kNotASongName);  // no reader for the kind
   }
   std::free(image);
 
@@ -83,17 +95,21 @@ uint32_t Song::LoadStream(ByteStream* stream, uint32_t* sampleCount, uint32_t fi
 uint32_t Song::BuildModuleImage(ModuleImage* out) {
   out->size = 0;
   out->data = nullptr;
+  failure_ = Failure{};
   // Nothing loaded means nothing to rebuild, not an empty module.
-  if (!loaded_) return 1;
+  if (!loaded_) return Refuse("rebuild", "no song is loaded");
+  auto noKind = [this] {
+    return "the song names no module kind that can be rebuilt (module kind " + std::to_string(moduleKind_) + ")";
+  };
   std::unique_ptr<ModuleFormat> format(CreateFormat(moduleKind_));
-  if (!format) return 1;
+  if (!format) return Refuse("rebuild", noKind());
   // A module kind that cannot encode samples (a song naming ".ZSF" as its module)
   // cannot be rebuilt: a failure, not an empty success.
   if (format->EncodeSamples(out, &body_) != 0) {
     format->RestoreSamples(&body_);
-    return 1;
+    return Refuse("rebuild", moduleKind_ > kFileKindMod ? noKind() : "out of memory for the stored samples");
   }
-  uint32_t result = AssembleModuleImage(body_, major_, format.get(), out);
+  uint32_t result = AssembleModuleImage(body_, major_, format.get(), out, &failure_);
   format->RestoreSamples(&body_);
   return result;
 }

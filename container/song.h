@@ -1,7 +1,9 @@
 // Song: loads one ZSF/ZTF song and rebuilds its ordinary module image.
 #pragma once
 #include <cstdint>
+#include <string>
 
+#include "container/failure.h"
 #include "container/song_body.h"
 #include "samples/sample_store.h"
 
@@ -32,6 +34,12 @@ class Song {
   uint8_t VersionMinor() const { return minor_; }
   bool Loaded() const { return loaded_ != 0; }
 
+  // Why the last load or rebuild failed, or the engine refused the rebuilt module;
+  // empty after one that succeeded.
+  const Failure& LastFailure() const { return failure_; }
+  // Records the refusal of a step after the song's own (the engine hand-over); 1.
+  uint32_t Refuse(const char* step, std::string reason) { return ::Refuse(&failure_, step, std::move(reason)); }
+
  private:
   SongBody body_{};
   uint8_t major_ = 0;
@@ -40,4 +48,5 @@ class Song {
   uint8_t moduleKind_ = 7;
   SampleStoreOwner store_;
   ByteStream* packStream_ = nullptr;
+  Failure failure_;
 };

@@ -1,6 +1,7 @@
 #include "container/song_module.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "container/file_kind.h"
 #include "container/song.h"
@@ -11,7 +12,8 @@ DUH* LoadSongModule(Song* song, ModuleImage* pending, SongModuleFailure* failure
   SongModuleFailure& step = failure ? *failure : ignored;
   ModuleImage& image = *pending;
   const bool built = song->BuildModuleImage(&image) == 0;
-  if (imageSize) *imageSize = image.size;
+  const uint32_t size = image.size;
+  if (imageSize) *imageSize = size;
   const uint8_t kind = song->GetModuleKind();
   DUH* module = built && kind <= kFileKindMod ? EngineReadModule(kind, image.data, image.size) : nullptr;
   std::free(image.data);
@@ -21,5 +23,11 @@ DUH* LoadSongModule(Song* song, ModuleImage* pending, SongModuleFailure* failure
     return nullptr;
   }
   step = module ? SongModuleFailure::kNone : SongModuleFailure::kEngine;
+  // The engine says no more than no; what it was given is what can be told.
+  if (!module) {
+    const char* reader = kind <= kFileKindMod ? kFileKindNames[kind].extension + 1 : "no";
+    song->Refuse("engine", std::string("the engine's ") + reader + " reader refused the rebuilt module of " +
+                               std::to_string(size) + " bytes");
+  }
   return module;
 }

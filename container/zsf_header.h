@@ -5,6 +5,7 @@
 #include <string>
 
 class ByteCursor;
+struct Failure;
 
 struct ZsfHeader {
   uint8_t major = 0;
@@ -18,5 +19,6 @@ struct ZsfHeader {
 };
 
 // Reads the header up to the structure block, leaving IN at the block. 0, or 1 for
-// a refused version (judged first, and recorded), a wrong magic or a short header.
-uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header);
+// a refused version (judged first, and recorded), a wrong magic or a short header,
+// with the reason in FAILURE (may be null).
+uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header, Failure* failure = nullptr);

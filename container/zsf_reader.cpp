@@ -1,5 +1,6 @@
 // ZsfFormat::Load: reads a ZSF/ZTF song file image, strictly in file order, and
 // derives the song's samples from its sample pack.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include "container/block_decompress.h"
 #include "container/byte_cursor.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "container/file_kind.h"
 #include "container/module_format.h"
 #include "container/pack_path.h"
@@ -23,6 +25,21 @@ std::string FixedText(const uint8_t* field, size_t width) {
   size_t n = 0;
   while (n < width && field[n] != 0) ++n;
   return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+std::string Number(uint64_t n) { return std::to_string(n); }
+
+// The refusal of a field the file ends inside: which bytes it would take.
+uint32_t Truncated(Failure* failure, const char* step, const ByteCursor& in, size_t start, size_t width,
+                   const char* field) {
+  return Refuse(failure, step, "the file ends after " + Number(in.size()) + " bytes, inside " + field + " (bytes " +
+                                   Number(start) + " to " + Number(start + width - 1) + ")");
+}
+
+// The refusal of a count whose entries the rest of the file cannot hold.
+uint32_t Overlong(Failure* failure, const std::string& what, uint64_t needed, const ByteCursor& in) {
+  return Refuse(failure, "song body", what + " need " + Number(needed) + " bytes at offset " + Number(in.position()) +
+                                          ", but the file holds " + Number(in.remaining()) + " more");
 }
 
 // The body's per-sample arrays, for a count the remaining bytes can justify.
@@ -49,38 +66,45 @@ void TakeDerived(DerivedSample* derived, SampleRecord* record) {
 
 }  // namespace
 
-uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header) {
+uint32_t ReadZsfHeader(ByteCursor& in, ZsfHeader* header, Failure* failure) {
   uint8_t magic[4];
   in.bytes(magic, sizeof magic);
   header->major = in.u8();
   header->minor = in.u8();
-  if (!in.ok()) return 1;
+  if (!in.ok()) return Truncated(failure, "header", in, 0, 6, "the magic and version");
   // The version is judged before the magic, as older players did.
-  if (!ZsfVersionAccepted(header->major, header->minor)) return 1;
+  if (!ZsfVersionAccepted(header->major, header->minor)) {
+    return Refuse(failure, "header",
+                  "version " + VersionText(header->major, header->minor) + " is not supported (newest read: " +
+                      VersionText(kZsfHighestAccepted.major, kZsfHighestAccepted.minor) + ")");
+  }
   header->magicOk = std::memcmp(magic, kZsfMagic, sizeof magic) == 0;
-  if (!header->magicOk) return 1;
+  if (!header->magicOk) return Refuse(failure, "header", "not a ZSF song (no \"ZSF1\" magic)");
 
+  size_t at = in.position();
   const uint8_t* packName = in.span(kZsfPackNameLength);
-  if (!packName) return 1;
+  if (!packName) return Truncated(failure, "header", in, at, kZsfPackNameLength, "the pack name");
   header->packName = FixedText(packName, kZsfPackNameLength);
 
   header->moduleKind = kFileKindIt;
   if (VersionAtLeast(header->major, header->minor, kZsfModuleExtensionFrom)) {
+    at = in.position();
     const uint8_t* extension = in.span(kZsfExtensionLength);
-    if (!extension) return 1;
+    if (!extension) return Truncated(failure, "header", in, at, kZsfExtensionLength, "the module extension");
     header->moduleExtension = FixedText(extension, kZsfExtensionLength);
     header->moduleKind = static_cast<uint8_t>(FileKindFromName(header->moduleExtension.c_str()));
   }
+  at = in.position();
   header->structureSize = in.u32();
   header->compressedLength = in.u32();
-  return in.ok() ? 0 : 1;
+  return in.ok() ? 0 : Truncated(failure, "header", in, at, 8, "the structure block's sizes");
 }
 
 uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
   ByteCursor in(image, image ? size : 0);
 
   ZsfHeader header;
-  uint32_t headerResult = ReadZsfHeader(in, &header);
+  uint32_t headerResult = ReadZsfHeader(in, &header, failure_);
   major_ = header.major;
   minor_ = header.minor;
   if (headerResult != 0) return 1;
@@ -89,13 +113,24 @@ uint32_t ZsfFormat::Load(const uint8_t* image, uint32_t size, SongBody* body) {
   body->moduleKind = moduleKind_;
 
   body->structureSize = header.structureSize;
+  const size_t blockAt = in.position();
   const uint8_t* block = in.span(header.compressedLength);
-  if (!block) return 1;
+  if (!block) {
+    return Refuse(failure_, "structure block",
+                  "the compressed block of " + Number(header.compressedLength) + " bytes at offset " +
+                      Number(blockAt) + " runs past the end of the file (" + Number(size) + " bytes)");
+  }
   uint8_t* structure = nullptr;
   uint32_t decoded = 0;
-  if (BlockDecompress(block, header.compressedLength, header.structureSize, &structure, &decoded) !=
-      kBlockOk) {
-    return 1;
+  const uint32_t decompressed =
+      BlockDecompress(block, header.compressedLength, header.structureSize, &structure, &decoded);
+  if (decompressed == kBlockLibraryUnavailable) {
+    return Refuse(failure_, "structure block", "the LZO library cannot be initialised");
+  }
+  if (decompressed != kBlockOk) {
+    return Refuse(failure_, "structure block",
+                  "the LZO block at offset " + Number(blockAt) + " (" + Number(header.compressedLength) +
+                      " bytes) is damaged or decodes to more than the declared " + Number(header.structureSize));
   }
   body->structure = structure;
   body->structureSize = decoded;
@@ -109,24 +144,36 @@ uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
   const bool hasDerivation = VersionAtLeast(major_, minor_, kZsfDerivationFieldsFrom);
   const bool hasExtras = VersionAtLeast(major_, minor_, kZsfExtraEntriesFrom);
 
+  const uint32_t entrySize = ZsfV1SampleEntrySize(major_, minor_);
+  size_t at = in.position();
   uint32_t count = in.u32();
-  if (!in.ok()) return 1;
+  if (!in.ok()) return Truncated(failure_, "song body", in, at, 4, "the sample count");
   // Every sample needs its entry in the rest of the file; nothing is allocated for
   // a count the file cannot hold.
-  if (static_cast<uint64_t>(count) * ZsfV1SampleEntrySize(major_, minor_) > in.remaining()) return 1;
-  if (!AllocateSampleArrays(body, count)) return 1;
+  if (static_cast<uint64_t>(count) * entrySize > in.remaining()) {
+    return Overlong(failure_, Number(count) + " samples of " + Number(entrySize) + " bytes",
+                    static_cast<uint64_t>(count) * entrySize, in);
+  }
+  if (!AllocateSampleArrays(body, count)) {
+    return Refuse(failure_, "song body", "out of memory for " + Number(count) + " samples");
+  }
   body->moduleKind = moduleKind_;
 
   uint32_t extraCount = 0;
   std::vector<uint32_t> extras;
   if (hasExtras) {
+    at = in.position();
     extraCount = in.u32();
-    if (!in.ok() || static_cast<uint64_t>(extraCount) * 4 > in.remaining()) return 1;
+    if (!in.ok()) return Truncated(failure_, "song body", in, at, 4, "the extra entry count");
+    if (static_cast<uint64_t>(extraCount) * 4 > in.remaining()) {
+      return Overlong(failure_, Number(extraCount) + " extra entries of 4 bytes", uint64_t{extraCount} * 4, in);
+    }
     extras.resize(extraCount);
     for (uint32_t& index : extras) index = in.u32();
   }
+  at = in.position();
   body->spare = in.u32();
-  if (!in.ok()) return 1;
+  if (!in.ok()) return Truncated(failure_, "song body", in, at, 4, "the spare value");
 
   struct Entry {
     uint32_t index;
@@ -146,7 +193,9 @@ uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
     e.parameter = hasDerivation ? in.u32() : 0;
     e.volume = hasDerivation ? in.u8() : kZsfDefaultVolume;
   }
-  if (!in.ok()) return 1;
+  if (!in.ok()) {
+    return Truncated(failure_, "song body", in, at + 4, uint64_t{count} * entrySize, "the sample entries");
+  }
   for (uint32_t j = 0; j < extraCount; ++j) wanted[count + j] = extras[j];
 
   if (LoadPack(wanted.data(), static_cast<uint32_t>(wanted.size())) != 0) return 1;
@@ -154,9 +203,10 @@ uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
   for (uint32_t i = 0; i < count; ++i) {
     DerivedSample derived{};
     const Entry& e = entries[i];
-    if (DeriveSample(store_, &derived, e.index, e.code, e.parameter, e.volume) != 0) {
+    std::string why;
+    if (DeriveSample(store_, &derived, e.index, e.code, e.parameter, e.volume, &why) != 0) {
       std::free(derived.data);
-      return 1;
+      return Refuse(failure_, "samples", "sample " + Number(i) + ": " + why);
     }
     TakeDerived(&derived, &body->records[i]);
   }
@@ -165,13 +215,21 @@ uint32_t ZsfFormat::LoadV1Body(ByteCursor& in, SongBody* body) {
 
 uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
   SampleSourceTable table;
+  const size_t at = in.position();
   uint32_t sourceCount = in.u32();
   uint32_t count = in.u32();
-  if (!in.ok()) return 1;
+  if (!in.ok()) return Truncated(failure_, "song body", in, at, 8, "the source and sample counts");
   uint64_t needed = static_cast<uint64_t>(sourceCount) * kZsfV2SourceEntrySize +
                     static_cast<uint64_t>(count) * kZsfV2SampleEntrySize;
-  if (needed > in.remaining()) return 1;
-  if (!AllocateSampleArrays(body, count)) return 1;
+  if (needed > in.remaining()) {
+    return Overlong(failure_,
+                    Number(sourceCount) + " sources of " + Number(kZsfV2SourceEntrySize) + " bytes and " +
+                        Number(count) + " samples of " + Number(kZsfV2SampleEntrySize) + " bytes",
+                    needed, in);
+  }
+  if (!AllocateSampleArrays(body, count)) {
+    return Refuse(failure_, "song body", "out of memory for " + Number(count) + " samples");
+  }
   body->moduleKind = moduleKind_;
 
   std::vector<uint32_t> wanted(sourceCount);
@@ -191,20 +249,30 @@ uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
     body->sampleSizes[i] = in.u32();
     body->sampleOffsets[i] = in.u32();
     SampleSourceTableAppendSample(&table, sourceIndex);
-    if (sourceIndex >= sourceCount) return 1;
+    if (sourceIndex >= sourceCount) {
+      return Refuse(failure_, "song body",
+                    "sample " + Number(i) + " names source " + Number(sourceIndex) + ", but the body has " +
+                        Number(sourceCount));
+    }
   }
-  if (!in.ok()) return 1;
+  if (!in.ok()) return Truncated(failure_, "song body", in, at + 8, needed, "the source and sample entries");
 
   if (LoadPack(wanted.data(), sourceCount) != 0) return 1;
 
   for (uint32_t i = 0; i < count; ++i) {
     const SampleSource& source = table.sources[table.sampleSources[i]];
     DerivedSample derived{};
+    std::string why;
     if (DeriveSampleFromSource(store_, &derived, source.entry, source.code, source.a, source.b,
-                               source.gain, &table) != 0 ||
-        derived.size != body->sampleSizes[i]) {
+                               source.gain, &table, &why) != 0) {
       std::free(derived.data);
-      return 1;
+      return Refuse(failure_, "samples", "sample " + Number(i) + ": " + why);
+    }
+    if (derived.size != body->sampleSizes[i]) {
+      std::free(derived.data);
+      return Refuse(failure_, "samples",
+                    "sample " + Number(i) + " derives to " + Number(derived.size) + " bytes, but the body stores " +
+                        Number(body->sampleSizes[i]));
     }
     TakeDerived(&derived, &body->records[i]);
   }
@@ -212,20 +280,28 @@ uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
 }
 
 uint32_t ZsfFormat::LoadPack(const uint32_t* wanted, uint32_t count) {
-  if (!store_) return 1;
+  if (!store_) return Refuse(failure_, "sample pack", "out of memory for the sample store");
   SampleStoreRelease(store_);
   // An empty list must stay a list: no list at all would mean "every entry".
   static const uint32_t kNothing = 0;
   if (!wanted) wanted = &kNothing;
   // The wanted count is a 16-bit field of the pack loader.
   uint16_t wantedCount = static_cast<uint16_t>(count);
-  if (packStream_) return SampleStoreLoad(store_, packStream_, wanted, wantedCount) != 0 ? 1 : 0;
+  Failure packFailure;
+  if (packStream_) {
+    if (SampleStoreLoad(store_, packStream_, wanted, wantedCount, &packFailure) == 0) return 0;
+    return Refuse(failure_, "sample pack", "the collection's pack: " + packFailure.reason);
+  }
 
   std::string packPath;
-  if (!ComposePackPath(sourcePath_, packName_, &packPath)) return 1;
+  if (!ComposePackPath(sourcePath_, packName_, &packPath)) {
+    return Refuse(failure_, "sample pack",
+                  "the path of " + packName_ + " beside the song is longer than " + Number(kZsfMaxPathLength) +
+                      " characters");
+  }
   ByteStream* pack = StreamOpenFile(packPath.c_str());
-  if (!pack) return 1;
-  uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount);
+  if (!pack) return Refuse(failure_, "sample pack", packPath + ": cannot open: " + std::strerror(errno));
+  uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount, &packFailure);
   StreamClose(pack);
-  return result != 0 ? 1 : 0;
+  return result == 0 ? 0 : Refuse(failure_, "sample pack", packPath + ": " + packFailure.reason);
 }

@@ -31,14 +31,27 @@ void SetInfo(int, int, int, int) {}
 
 PlayerWindow::PlayerWindow() { post_message = &PlayerWindow::Post; }
 
-void PlayerWindow::Post(void* window, unsigned message, uintptr_t, intptr_t) {
-  if (!window || message != kWmWaMpegEof) return;
+void PlayerWindow::Post(void* window, unsigned message, uintptr_t, intptr_t lparam) {
+  if (!window) return;
   auto* self = static_cast<PlayerWindow*>(static_cast<PlatformWindow*>(window));
+  if (message == kPlayRefusedMessage && lparam) {
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->refusal_ = reinterpret_cast<const char*>(lparam);  // lives only for this call
+    return;
+  }
+  if (message != kWmWaMpegEof) return;
   {
     std::lock_guard<std::mutex> lock(self->mutex_);
     ++self->ends_;
   }
   self->arrived_.notify_all();
+}
+
+std::string PlayerWindow::TakeRefusal() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string refusal;
+  refusal.swap(refusal_);
+  return refusal;
 }
 
 int PlayerWindow::EndCount() {

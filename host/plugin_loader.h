@@ -9,11 +9,14 @@
 
 #include "plugin/host_api.h"
 
-// The player's main window. The plug-in posts to it from its decode thread.
+// The player's main window. The plug-in posts to it from its decode thread, and tells
+// it why a Play failed.
 struct PlayerWindow : PlatformWindow {
   PlayerWindow();
   // End-of-song messages received so far.
   int EndCount();
+  // The reason the plug-in gave for the last failed Play, or empty; then forgets it.
+  std::string TakeRefusal();
   // Waits until more than SEEN end messages arrived or TIMEOUT_MS passed; returns
   // whether they did.
   bool WaitForEnd(int seen, int timeoutMs);
@@ -23,6 +26,7 @@ struct PlayerWindow : PlatformWindow {
   std::mutex mutex_;
   std::condition_variable arrived_;
   int ends_ = 0;
+  std::string refusal_;
 };
 
 class LoadedPlugin {

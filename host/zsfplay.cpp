@@ -211,6 +211,7 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
   OutputBridge::SetHold(seek);
   int endsBefore = plugin_.window().EndCount();
   int flushesBefore = OutputBridge::FlushCount();
+  plugin_.window().TakeRefusal();
   int result = rec_->Play(entry.name.c_str());
   if (result != 0) {
     OutputBridge::SetHold(false);
@@ -219,7 +220,9 @@ Outcome Player::PlayOne(const Entry& entry, std::string* failure) {
     std::string device = toFiles_ ? wav_.error() : audio_.error();
     wav_.Discard();
     audio_.Close();
-    *failure = device.empty() ? "the plug-in could not play it" : device;
+    // The device's own error is the more precise; else what the plug-in told the window.
+    std::string refusal = plugin_.window().TakeRefusal();
+    *failure = !device.empty() ? device : !refusal.empty() ? refusal : "the plug-in could not play it";
     return Outcome::Failed;
   }
   if (seek) StartAt(options_.seekMs, flushesBefore);

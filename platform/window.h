@@ -25,3 +25,9 @@ using HostInstance = void*;
 // Posts MESSAGE to WINDOW without waiting; a null window (on Linux also one without a
 // post function) is given nothing.
 void PostWindowMessage(HostWindow window, unsigned message, uintptr_t wparam, intptr_t lparam);
+
+// Why Play failed, told to a host on Linux while Play still runs: LPARAM points to the
+// text, which lives only for the call. The media player on Windows knows no such
+// message (its own WM_USER range is its command interface), so there none is sent.
+inline constexpr unsigned kPlayRefusedMessage = 0x4F0;  // WM_USER + 0xF0
+void TellPlayRefused(HostWindow window, const char* reason);

@@ -1,7 +1,9 @@
 #include "plugin/playback_control.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "collection/collection_address.h"
 #include "engine/engine.h"
@@ -15,15 +17,13 @@ namespace {
 
 In_Module* Host() { return Player().Host; }
 
-}  // namespace
-
-int Play(const char* name) {
+int StartByName(const char* name) {
   PlayerState& p = Player();
   if (!name) return 1;
   CopyName(p.PlayName, name);
   if (!IsCollectionAddress(name)) {
     FILE* file = std::fopen(name, "rb");
-    if (!file) return 1;
+    if (!file) return static_cast<int>(Refuse(&p.PlayFailure, "open", std::strerror(errno)));
     char magic[3] = {0, 0, 0};
     size_t got = std::fread(magic, 1, sizeof magic, file);
     std::fclose(file);
@@ -36,13 +36,28 @@ int Play(const char* name) {
       return static_cast<int>(StartCollection(name));
     }
     p.PlayingCollection = 0;
-    return 1;
+    return static_cast<int>(
+        Refuse(&p.PlayFailure, "header", "neither a ZSF song nor a ZGM collection (no \"ZSF\" or \"ZGM\" magic)"));
   }
   CopyName(p.SongName, name);
   CollectionAddress address = ParseCollectionAddress(name);
   p.PlayingCollection = 1;
   StartCollection(address.file.c_str());
   return static_cast<int>(SelectTrack(address.track));
+}
+
+}  // namespace
+
+// The player hears only 0 or 1; a host on Linux is also told why.
+int Play(const char* name) {
+  PlayerState& p = Player();
+  p.PlayFailure = Failure{};
+  const int result = StartByName(name);
+  if (result != 0 && p.PlayFailure && Host()) {
+    const std::string reason = p.PlayFailure.step + ": " + p.PlayFailure.reason;
+    TellPlayRefused(Host()->hMainWindow, reason.c_str());
+  }
+  return result;
 }
 
 void Pause() {

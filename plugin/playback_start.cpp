@@ -61,9 +61,14 @@ uint32_t PasswordLoop(const std::function<uint32_t()>& load) {
   PlayerState& p = Player();
   for (;;) {
     p.CurrentSong->SetPasswordKey(p.PasswordKey);
-    if (load() != 0) return 1;
+    if (load() != 0) {
+      p.PlayFailure = p.CurrentSong->LastFailure();
+      return 1;
+    }
     if (p.CurrentSong->GetSampleStore()->scrambled == 0 || p.PasswordKey != 0) return 0;
-    if (!AskPassword(DialogFrontEnd(Host()->hMainWindow), &p.PasswordKey)) return 1;
+    if (!AskPassword(DialogFrontEnd(Host()->hMainWindow), &p.PasswordKey)) {
+      return Refuse(&p.PlayFailure, "password", "the sample pack is protected and no password was given");
+    }
   }
 }
 
@@ -74,6 +79,7 @@ uint32_t LoadEngineModule() {
   Song* song = p.CurrentSong.get();
   SongModuleFailure failure;
   DUH* module = LoadSongModule(song, &p.PendingImage, &failure);
+  if (!module) p.PlayFailure = song->LastFailure();
   song->Reset();
   if (failure == SongModuleFailure::kRebuild) return 1;
   if (!(p.Settings && p.Settings->KeepSamples)) song->ReleaseSamples();
@@ -117,9 +123,9 @@ uint32_t LoadSource(const PlaybackSource& source) {
   PlayerState& p = Player();
   if (source.fileName)
     return PasswordLoop([&] { return p.CurrentSong->LoadFile(source.fileName); }) || LoadEngineModule();
-  if (!source.entry->data && source.entry->size) return 1;
+  if (!source.entry->data && source.entry->size) return Refuse(&p.PlayFailure, "track", "its data was not loaded");
   p.TrackStream.reset(StreamOpenMemory(source.entry->data, source.entry->size, 0));
-  if (!p.TrackStream) return 1;
+  if (!p.TrackStream) return Refuse(&p.PlayFailure, "track", "out of memory");
   auto load = [&] {
     StreamSeek(0, p.TrackStream.get());
     p.CurrentSong->SetPackStream(p.PackStream.get());
@@ -145,11 +151,11 @@ void StoreLength(const char* fileName, int32_t length) {
 uint32_t StartPlayback(const PlaybackSource& source) {
   PlayerState& p = Player();
   if (source.fileName) CopyName(p.SongName, source.fileName);
-  if (!p.EngineReady || !p.CurrentSong) return 1;
+  if (!p.EngineReady || !p.CurrentSong) return Refuse(&p.PlayFailure, "engine", "the module engine did not start");
   PrepareStart();
   p.CurrentSong->Reset();
   p.CurrentSong->SetPackStream(nullptr);
-  if (OpenOutput() != 0) return 1;
+  if (OpenOutput() != 0) return Refuse(&p.PlayFailure, "output", "the player's output did not open");
   if (LoadSource(source) != 0) {
     CloseOutputAfterFailure();
     return 1;

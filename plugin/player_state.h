@@ -10,6 +10,7 @@
 
 #include "collection/collection.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "container/song.h"
 
 struct DUH;
@@ -53,6 +54,8 @@ struct PlayerState {
   // Both read the collection's data in place: declared after it, so they go first.
   StreamOwner TrackStream;
   StreamOwner PackStream;
+  // Why the last Play failed (empty when nothing said why), for the host to be told.
+  Failure PlayFailure;
 };
 
 // The one player state of the process.

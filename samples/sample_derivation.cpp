@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,6 +39,15 @@ void Fail(DerivedSample* out) {
   out->size = 0;
 }
 
+// Fails OUT and records REASON in WHY (when asked for).
+uint32_t Refused(DerivedSample* out, std::string* why, std::string reason) {
+  Fail(out);
+  if (why) *why = std::move(reason);
+  return 1;
+}
+
+std::string Number(uint64_t n) { return std::to_string(n); }
+
 void CopyAttributes(const SampleRecord& e, DerivedSample* out) {
   out->size = e.size;
   out->coded = e.coded;
@@ -63,6 +74,29 @@ void ScaleReverse(const uint8_t* last, uint8_t* dst, uint32_t n, uint32_t width,
 // The transform codes of a sample source, as the song bodies store them.
 enum class Transform : uint8_t { kCopy = 0, kReverse = 1, kCut = 2, kJoin = 3, kReverseCut = 4 };
 
+// Why ENTRY cannot be read from STORE; empty when it can.
+std::string MissingEntry(const SampleStore* store, uint32_t entry) {
+  if (!store) return "no sample pack is loaded";
+  if (entry < store->entryCount) return {};
+  return "pack entry " + Number(entry) + " does not exist (the pack has " + Number(store->entryCount) + " slots)";
+}
+
+// Why a copy, reverse or cut of ENTRY by A bytes cannot be derived; empty when it can.
+std::string LeafRefusal(const SampleStore* store, uint32_t entry, uint8_t code, uint32_t a) {
+  std::string why = MissingEntry(store, entry);
+  if (!why.empty()) return why;
+  const SampleRecord& e = SampleStoreSlot(store, entry);
+  const Transform transform = static_cast<Transform>(code);
+  if (code > 4 || transform == Transform::kJoin) return "transform " + Number(code) + " is no copy, reverse or cut";
+  if (!e.data && e.size != 0) return "pack entry " + Number(entry) + " holds no data (its body is missing or damaged)";
+  const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
+  if (cut && a > e.size) {
+    return "a cut of " + Number(a) + " bytes is longer than pack entry " + Number(entry) + " (" + Number(e.size) +
+           " bytes)";
+  }
+  return {};
+}
+
 // What a reversed cut keeps, the one place the two body versions disagree: version 1
 // songs play the entry's last samples backward, version 2 songs its first.
 enum class ReversedCutKeeps { kLastSamples, kFirstSamples };
@@ -72,24 +106,18 @@ enum class ReversedCutKeeps { kLastSamples, kFirstSamples };
 // at its last whole sample and leaves the byte after it zero. Both body versions
 // derive their single-entry samples here.
 uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry, uint8_t code, uint32_t a,
-                    double factor, bool plain, ReversedCutKeeps keeps) {
+                    double factor, bool plain, ReversedCutKeeps keeps, std::string* why) {
   ClearOutput(out);
-  if (!store || entry >= store->entryCount) return 1;
+  std::string refusal = LeafRefusal(store, entry, code, a);
+  if (!refusal.empty()) return Refused(out, why, std::move(refusal));
   const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
   const Transform transform = static_cast<Transform>(code);
   const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
-  if (code > 4 || transform == Transform::kJoin || (!e.data && e.size != 0) || (cut && a > e.size)) {
-    Fail(out);
-    return 1;
-  }
   const uint32_t w = e.bits, step = SampleBytes(w);
   if (cut) out->size = a;
   out->data = Allocate(out->size);
-  if (!out->data) {
-    Fail(out);
-    return 1;
-  }
+  if (!out->data) return Refused(out, why, "out of memory for " + Number(out->size) + " bytes");
   if (transform == Transform::kCopy && plain) {
     if (e.size) std::memcpy(out->data, e.data, e.size);
     return 0;
@@ -159,19 +187,26 @@ class JoinMeasure {
   const SampleSource& Source(uint32_t i) const {
     return i < shapes_.size() - 1 ? table_->sources[i] : root_;
   }
+  // Why the root failed: the first refusal met.
+  const std::string& Why() const { return why_; }
 
  private:
+  void Refuse(std::string reason) {
+    if (why_.empty()) why_ = std::move(reason);
+  }
+
   // A leaf is measured at once; a join is opened and its parts are put above it.
   void Open(uint32_t i, std::vector<uint32_t>* stack) {
     Shape& s = shapes_[i];
     const SampleSource& src = Source(i);
     s.state = Shape::kFailed;
-    if (!store_ || src.entry >= store_->entryCount) return;
-    const SampleRecord& e = SampleStoreSlot(store_, src.entry);
     const Transform transform = static_cast<Transform>(src.code);
+    std::string refusal = transform == Transform::kJoin ? MissingEntry(store_, src.entry)
+                                                        : LeafRefusal(store_, src.entry, src.code, src.a);
+    if (!refusal.empty()) return Refuse(std::move(refusal));
+    const SampleRecord& e = SampleStoreSlot(store_, src.entry);
     if (transform != Transform::kJoin) {
       const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
-      if (src.code > 4 || (!e.data && e.size != 0) || (cut && src.a > e.size)) return;
       s.size = cut ? src.a : e.size;
       s.bits = e.bits;
       s.leaf = i;
@@ -180,8 +215,10 @@ class JoinMeasure {
     }
     const size_t count = shapes_.size() - 1;
     for (uint32_t part : {src.b, src.a}) {
+      if (!table_) return Refuse("a join needs the song's source table");
+      if (part >= count) return Refuse("a join names source " + Number(part) + ", beyond the " + Number(count));
       // A part being measured is one this join is itself a part of: a cycle.
-      if (!table_ || part >= count || shapes_[part].state == Shape::kOpen) return;
+      if (shapes_[part].state == Shape::kOpen) return Refuse("source " + Number(part) + " is a join of itself");
     }
     s.state = Shape::kOpen;
     for (uint32_t part : {src.a, src.b})
@@ -194,11 +231,18 @@ class JoinMeasure {
     const Shape& first = shapes_[src.b];
     const Shape& second = shapes_[src.a];
     s.state = Shape::kFailed;
-    if (first.state != Shape::kDone || second.state != Shape::kDone) return;
+    // A part that failed said why when it did; one still open is this join itself.
+    if (first.state != Shape::kDone || second.state != Shape::kDone) {
+      return Refuse("source " + Number(i) + " is a join of itself");
+    }
     // Empty parts, and parts of different widths (no common form), are refused.
-    if (first.size == 0 || second.size == 0 || SampleBytes(first.bits) != SampleBytes(second.bits)) return;
+    if (first.size == 0 || second.size == 0) return Refuse("a join of an empty part");
+    if (SampleBytes(first.bits) != SampleBytes(second.bits)) return Refuse("a join of an 8-bit and a 16-bit part");
     const uint64_t total = first.size + second.size;
-    if (total > kMaxJoinedBytes) return;
+    if (total > kMaxJoinedBytes) {
+      return Refuse("a join of " + Number(total) + " bytes is larger than the " + Number(kMaxJoinedBytes) +
+                    " allowed");
+    }
     s.size = total;
     s.bits = first.bits;
     s.leaf = first.leaf;
@@ -209,18 +253,19 @@ class JoinMeasure {
   const SampleSourceTable* table_;
   SampleSource root_;
   std::vector<Shape> shapes_;  // one per table source, then the root
+  std::string why_;
 };
 
 uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSource& root,
-                    const SampleSourceTable* table) {
+                    const SampleSourceTable* table, std::string* why) {
   ClearOutput(out);
   JoinMeasure measure(store, table, root);
   const Shape* shape = measure.Run();
-  if (!shape) return 1;
+  if (!shape) return Refused(out, why, measure.Why());
   const SampleSource& leaf = measure.Source(shape->leaf);
   DerivedSample first;
   if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain, IsPlainGain(leaf.gain),
-                 ReversedCutKeeps::kFirstSamples) != 0 ||
+                 ReversedCutKeeps::kFirstSamples, why) != 0 ||
       !first.data) {
     Fail(&first);
     return 1;
@@ -229,7 +274,7 @@ uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSo
   uint8_t* data = Allocate(total);
   if (!data) {
     Fail(&first);
-    return 1;
+    return Refused(out, why, "out of memory for " + Number(total) + " bytes");
   }
   // Every attribute comes from the first part; the silence after it is byte for byte
   // what existing songs were made against (their stored lengths include it).
@@ -274,29 +319,32 @@ uint32_t SampleSourceTableAppendSample(SampleSourceTable* table, uint32_t source
 }
 
 uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t entry,
-                      uint8_t transform, uint32_t parameter, uint8_t volumePercent) {
+                      uint8_t transform, uint32_t parameter, uint8_t volumePercent, std::string* why) {
   const double f = volumePercent / 100.0;
-  if (transform != static_cast<uint8_t>(Transform::kJoin))
-    return DeriveLeaf(store, out, entry, transform, parameter, f, volumePercent == 100, ReversedCutKeeps::kLastSamples);
+  if (transform != static_cast<uint8_t>(Transform::kJoin)) {
+    return DeriveLeaf(store, out, entry, transform, parameter, f, volumePercent == 100, ReversedCutKeeps::kLastSamples,
+                      why);
+  }
   // Version 1's join: the entry, then the entry PARAMETER names at the volume.
   ClearOutput(out);
-  if (!store || entry >= store->entryCount) return 1;
+  std::string refusal = MissingEntry(store, entry);
+  if (refusal.empty()) refusal = MissingEntry(store, parameter);
+  if (!refusal.empty()) return Refused(out, why, std::move(refusal));
   const SampleRecord& e = SampleStoreSlot(store, entry);
   CopyAttributes(e, out);
   const uint32_t w = e.bits;
-  const SampleRecord* second = parameter < store->entryCount ? &SampleStoreSlot(store, parameter) : nullptr;
+  const SampleRecord* second = &SampleStoreSlot(store, parameter);
   // Parts of different widths have no common form: refused.
-  if ((!e.data && e.size != 0) || !second || second->size == 0 || !second->data ||
-      SampleBytes(second->bits) != SampleBytes(w) || uint64_t{e.size} + second->size > 0xFFFFFFFFu) {
-    Fail(out);
-    return 1;
+  if (second->size == 0) return Refused(out, why, "a join of an empty part");
+  if ((!e.data && e.size != 0) || !second->data) {
+    const uint32_t empty = !e.data && e.size != 0 ? entry : parameter;
+    return Refused(out, why, "pack entry " + Number(empty) + " holds no data (its body is missing or damaged)");
   }
+  if (SampleBytes(second->bits) != SampleBytes(w)) return Refused(out, why, "a join of an 8-bit and a 16-bit part");
+  if (uint64_t{e.size} + second->size > 0xFFFFFFFFu) return Refused(out, why, "a join larger than 4 GiB");
   out->size = e.size + second->size;
   out->data = Allocate(out->size);
-  if (!out->data) {
-    Fail(out);
-    return 1;
-  }
+  if (!out->data) return Refused(out, why, "out of memory for " + Number(out->size) + " bytes");
   if (e.size) std::memcpy(out->data, e.data, e.size);
   const uint32_t secondWhole = WholeBytes(second->size, w);
   if (second->size != secondWhole) out->data[out->size - 1] = 0;
@@ -306,8 +354,8 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
 
 uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
                                 uint8_t transform, uint32_t a, uint32_t b, float gain,
-                                const SampleSourceTable* table) {
+                                const SampleSourceTable* table, std::string* why) {
   if (transform != static_cast<uint8_t>(Transform::kJoin))
-    return DeriveLeaf(store, out, entry, transform, a, gain, IsPlainGain(gain), ReversedCutKeeps::kFirstSamples);
-  return DeriveJoin(store, out, SampleSource{entry, 0, transform, a, b, gain}, table);
+    return DeriveLeaf(store, out, entry, transform, a, gain, IsPlainGain(gain), ReversedCutKeeps::kFirstSamples, why);
+  return DeriveJoin(store, out, SampleSource{entry, 0, transform, a, b, gain}, table, why);
 }

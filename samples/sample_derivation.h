@@ -1,6 +1,7 @@
 // Building a song's samples out of pack entries: copy, reverse, cut, join, gain.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "samples/sample_store.h"
@@ -32,11 +33,12 @@ struct SampleSourceTable {
 uint32_t SampleSourceTableAppendSource(SampleSourceTable* table, const SampleSource& source);
 uint32_t SampleSourceTableAppendSample(SampleSourceTable* table, uint32_t sourceIndex);
 
+// 0, or 1 with OUT holding no data and the reason in WHY (may be null).
 uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t entry,
-                      uint8_t transform, uint32_t parameter, uint8_t volumePercent);
+                      uint8_t transform, uint32_t parameter, uint8_t volumePercent, std::string* why = nullptr);
 uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, uint32_t entry,
                                 uint8_t transform, uint32_t a, uint32_t b, float gain,
-                                const SampleSourceTable* table);
+                                const SampleSourceTable* table, std::string* why = nullptr);
 
 int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width);
 int32_t ReadSampleBackward(const uint8_t*& cursor, uint32_t width);

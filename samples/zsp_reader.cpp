@@ -7,6 +7,7 @@
 
 #include "container/block_decompress.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "samples/coded_sample.h"
 #include "samples/descramble.h"
 #include "samples/sample_store.h"
@@ -300,17 +301,23 @@ bool ReadListV1(const ListContext& c, SlotTable* table, uint32_t count) {
 }  // namespace
 
 uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t* wanted,
-                         uint16_t wantedCount) {
-  if (!store || !stream) return 1;
+                         uint16_t wantedCount, Failure* failure) {
+  if (!store || !stream) return Refuse(failure, "load", "no sample store or no stream");
   StreamSeek(0, stream);
   PackInput in(stream);
 
   char magic[4] = {0, 0, 0, 0};
   StreamRead(magic, 4, stream);
-  if (std::memcmp(magic, kZspMagic, 4) != 0) return 1;
+  if (std::memcmp(magic, kZspMagic, 4) != 0) {
+    return Refuse(failure, "header", "not a ZSP sample pack (no \"ZSP1\" magic)");
+  }
   store->major = in.u8();
   store->minor = in.u8();
-  if (!ZspAccepted(store->major, store->minor)) return 1;
+  if (!ZspAccepted(store->major, store->minor)) {
+    return Refuse(failure, "header",
+                  "version " + VersionText(store->major, store->minor) + " is not supported (newest read: " +
+                      VersionText(kZspHighest.major, kZspHighest.minor) + ")");
+  }
   store->scrambled = ZspHasScrambleFlag(store->major, store->minor) ? in.u8() : 0;
   const bool compressed = in.u8() != 0;
   const uint32_t count = in.u32();
@@ -334,7 +341,7 @@ uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t*
                 wanted ? &wantedSlots : nullptr, &scratch, &shortfalls};
   const bool read = store->major >= kZspTypedListFrom.major ? ReadListV2(c, &table, count)
                                                             : ReadListV1(c, &table, count);
-  if (!read) return 1;
+  if (!read) return Refuse(failure, "entries", "out of memory for the table of " + std::to_string(count) + " slots");
 
   // The store is meant to be empty here; never lose a table still held.
   if (store->loaded) SampleStoreRelease(store);

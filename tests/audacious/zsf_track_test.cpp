@@ -128,10 +128,10 @@ TEST_F(ZsfTrack, TagsLengthsTunesAndRefusals) {
 
   // Each refusal says why.
   const std::pair<TrackRef, std::string> refused[] = {
-      {{dir_.file("set.zgm"), 0}, "cannot be read"},  // the pack is not a song
+      {{dir_.file("set.zgm"), 0}, "cannot be read: header: version 2.3 is not supported"},  // the pack is no song
       {{dir_.file("set.zgm"), 7}, "no entry 7"},
-      {{dir_.file("absent.zsf"), zsftrack::kSongFile}, "cannot be read"},
-      {{song_.path, 1}, "not a readable collection"},
+      {{dir_.file("absent.zsf"), zsftrack::kSongFile}, "cannot be read: open: No such file or directory"},
+      {{song_.path, 1}, "not a readable collection: header: not a ZGM collection"},
   };
   for (const auto& [ref, why] : refused) {
     SCOPED_TRACE(ref.file + "," + std::to_string(ref.entry));

@@ -11,6 +11,7 @@
 #include "collection/zgm_format.h"
 #include "collection/zgm_writer.h"
 #include "container/byte_writer.h"
+#include "container/failure.h"
 #include "container/zsf_format.h"
 #include "support/files.h"
 #include "support/song_parts.h"
@@ -51,10 +52,13 @@ void SetCount(std::vector<uint8_t>* bytes, uint16_t count) {
 
 struct Loaded {
   Collection* c = CollectionCreate();
+  Failure failure;
   ~Loaded() { CollectionDestroy(c); }
   uint32_t Load(const std::string& path, uint32_t wantedCount = 0, const uint32_t* wanted = nullptr) {
-    return LoadCollection(c, path.c_str(), wantedCount, wanted);
+    return LoadCollection(c, path.c_str(), wantedCount, wanted, &failure);
   }
+  // The last refusal, "step: reason".
+  std::string Why() const { return failure.step + ": " + failure.reason; }
 };
 
 }  // namespace
@@ -129,7 +133,9 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   Loaded l;
   std::memcpy(l.c->info, "before", 7);
   EXPECT_EQ(1u, l.Load(dir.file("song.zgm")));
+  EXPECT_EQ("header: not a ZGM collection (no \"ZGM1\" magic)", l.Why());
   EXPECT_EQ(1u, l.Load(dir.file("absent.zgm")));
+  EXPECT_EQ("open: No such file or directory", l.Why());
   EXPECT_EQ(0u, l.c->count);
   EXPECT_STREQ("before", l.c->info);
   std::memcpy(bytes.data(), "zgm1", 4);  // the magic in lower case is accepted
@@ -140,12 +146,20 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   // Cut inside the header, an entry header or the last data (these once loaded sizes
   // the file did not hold), whole or selective.
   const std::vector<uint8_t> whole = Encode(Mixed());
-  for (size_t cut : {size_t(2), size_t(60), size_t(109), size_t(115), whole.size() - 1}) {
+  const std::string end = std::to_string(whole.size() - 1);
+  for (auto [cut, why] : std::vector<std::pair<size_t, std::string>>{
+           {2, "header: not a ZGM collection (no \"ZGM1\" magic)"},
+           {60, "header: the file ends after 60 bytes, inside the 110-byte header"},
+           {109, "header: the file ends after 109 bytes, inside the 110-byte header"},
+           {115, "header: 5 entry headers of 13 bytes need 65 bytes, but the file holds 5 more"},
+           {whole.size() - 1, "entry 4: its 700 bytes of data at offset " + std::to_string(whole.size() - 700) +
+                                  " run past the end of the file (" + end + " bytes)"}}) {
     WriteFile(dir.file("cut.zgm"), std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
     for (uint32_t selective : {0u, 1u}) {
       Loaded part;
       const uint32_t first[] = {0};
       EXPECT_EQ(1u, part.Load(dir.file("cut.zgm"), selective, selective ? first : nullptr)) << cut;
+      EXPECT_EQ(why, part.Why());
       EXPECT_EQ(0u, part.c->count);
     }
   }
@@ -169,10 +183,12 @@ TEST(ZgmLoad, RefusalsLeaveTheCollectionUnchanged) {
   const uint32_t first[] = {0};
   EXPECT_EQ(1u, l.Load(dir.file("huge.zgm")));
   EXPECT_EQ(1u, l.Load(dir.file("huge.zgm"), 1, first));
+  EXPECT_EQ("entry 1: its 4294967280 bytes of data at offset 140 run past the end of the file (142 bytes)", l.Why());
   std::vector<uint8_t> many = Encode(ZgmContents{});
   SetCount(&many, 600);
   WriteFile(dir.file("count.zgm"), many);
   EXPECT_EQ(1u, l.Load(dir.file("count.zgm")));
+  EXPECT_EQ("header: 600 entry headers of 13 bytes need 7800 bytes, but the file holds 0 more", l.Why());
   EXPECT_EQ(0u, l.c->count);
 }
 
@@ -185,6 +201,8 @@ TEST(ZgmLoad, AtMost666Entries) {
   ASSERT_EQ(0u, l.Load(dir.file("666.zgm")));
   EXPECT_EQ(zgm::kMaxEntries, l.c->count);
   EXPECT_EQ(1u, l.Load(dir.file("666.zgm"))) << "loading on top would make position 666 reachable";
+  EXPECT_EQ("header: 666 entries declared, after 666 already held; a collection holds at most 666", l.Why());
+  EXPECT_EQ(zgm::kMaxEntries, l.c->count);
   EXPECT_EQ(nullptr, GetEntry(l.c, NotFound666));
   std::vector<uint8_t> bytes = Encode(c);  // the writer refuses 667: by hand
   SetCount(&bytes, zgm::kMaxEntries + 1);
@@ -193,6 +211,7 @@ TEST(ZgmLoad, AtMost666Entries) {
   WriteFile(dir.file("667.zgm"), bytes);
   Loaded over;
   EXPECT_EQ(1u, over.Load(dir.file("667.zgm")));
+  EXPECT_EQ("header: 667 entries declared; a collection holds at most 666", over.Why());
   EXPECT_EQ(0u, over.c->count);
   c.entries.push_back(Entry(kEntryText, "t", {}));
   std::string reason;

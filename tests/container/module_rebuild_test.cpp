@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "container/image_assembly.h"
 #include "container/module_format.h"
@@ -15,11 +16,14 @@ using namespace zsftest;
 namespace {
 
 std::vector<uint8_t> RebuildOf(uint8_t major, const char* extension, const std::vector<uint8_t>& structure,
-                               const std::vector<TestSample>& samples, uint32_t* result = nullptr) {
+                               const std::vector<TestSample>& samples, uint32_t* result = nullptr,
+                               std::string* why = nullptr) {
   Song song;
   EXPECT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(major, major >= 2 ? 2 : 19, extension, structure, samples)),
                                MakePack(samples)));
-  return Rebuild(&song, result);
+  std::vector<uint8_t> image = Rebuild(&song, result);
+  if (why) *why = song.LastFailure().step + ": " + song.LastFailure().reason;
+  return image;
 }
 
 std::vector<uint8_t> At(const std::vector<uint8_t>& image, size_t at, size_t n) {
@@ -90,14 +94,18 @@ TEST(ModuleRebuild, SamplesReplaceThePlaceholdersInTheirStoredForm) {
 }
 
 TEST(ModuleRebuild, Failures) {
-  for (const char* extension : {"", ".ZSF", ".ZTF"}) {  // kinds without a stored form
+  for (auto [extension, kind] : {std::pair{"", "7"}, {".ZSF", "4"}, {".ZTF", "4"}}) {  // kinds without a stored form
     uint32_t result = 0;
-    EXPECT_TRUE(RebuildOf(2, extension, Ramp(20), {{{1, 2, 3, 4}, 8, 4}}, &result).empty());
+    std::string why;
+    EXPECT_TRUE(RebuildOf(2, extension, Ramp(20), {{{1, 2, 3, 4}, 8, 4}}, &result, &why).empty());
     EXPECT_EQ(1u, result) << extension;
+    EXPECT_EQ(std::string("rebuild: the song names no module kind that can be rebuilt (module kind ") + kind + ")",
+              why);
   }
   Song never;
   ModuleImage out{5, nullptr};
   EXPECT_EQ(1u, never.BuildModuleImage(&out));
+  EXPECT_EQ("no song is loaded", never.LastFailure().reason);
   EXPECT_EQ(0u, out.size);
   // A sample without data.
   std::vector<uint8_t> structure = Ramp(20);
@@ -114,9 +122,21 @@ TEST(ModuleRebuild, Failures) {
   body.sampleSizes = sizes;
   body.sampleOffsets = offsets;
   ItFormat format;
-  EXPECT_EQ(1u, AssembleModuleImage(body, 1, &format, &out));
+  Failure failure;
+  EXPECT_EQ(1u, AssembleModuleImage(body, 1, &format, &out, &failure));
   EXPECT_EQ(nullptr, out.data);
+  EXPECT_EQ("sample 1 has no data", failure.reason);
   records[1].data = bytes;
+  using Broken = std::tuple<uint32_t, uint32_t, uint32_t, uint8_t, std::string>;  // offsets, size 1, major, why
+  for (auto [offset0, offset1, size1, major, why] : std::vector<Broken>{
+           {0, 10, 2, 1, "the song stores no sample offsets (songs store them from version 1.12)"},
+           {4, 17, 2, 1, "sample 1's offset 17 leaves no 4-byte placeholder in the image of 18 bytes"},
+           {4, 10, 0, 2, "sample 1 is empty (version 2 songs hold none)"}}) {
+    offsets[0] = offset0, offsets[1] = offset1, records[1].size = size1;
+    EXPECT_EQ(1u, AssembleModuleImage(body, major, &format, &out, &failure)) << why;
+    EXPECT_EQ("rebuild: " + why, failure.step + ": " + failure.reason);
+  }
+  offsets[0] = 4, offsets[1] = 10, records[1].size = 2;
   ASSERT_EQ(0u, AssembleModuleImage(body, 1, &format, &out));
   EXPECT_EQ(16u, out.size);
   std::free(out.data);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "container/file_kind.h"
 #include "container/pack_path.h"
@@ -25,6 +26,12 @@ std::vector<TestSample> NoOffsets(std::vector<TestSample> samples) {
 
 uint32_t Load(const ZsfSong& spec, Song* song, uint32_t* count = nullptr) {
   return LoadFromMemory(song, SongBytes(spec), MakePack(kTwo), count);
+}
+
+// Expects SONG's last refusal at STEP, its reason holding REASON.
+void ExpectRefused(const Song& song, const char* step, const std::string& reason) {
+  EXPECT_EQ(step, song.LastFailure().step) << song.LastFailure().reason;
+  EXPECT_NE(std::string::npos, song.LastFailure().reason.find(reason)) << song.LastFailure().reason;
 }
 
 }  // namespace
@@ -63,10 +70,14 @@ TEST(ZsfReader, EveryAcceptedVersionLoadsWithItsBodyLayout) {
 TEST(ZsfReader, RefusesWhatItCannotReadFaithfully) {
   Song song;
   const std::vector<uint8_t> pack = MakePack(kTwo), file = SongBytes(MakeZsf(2, 2, ".IT", Ramp(64), kTwo));
-  for (auto [at, value] : std::vector<std::pair<int, uint8_t>>{{0, 'z'}, {3, '2'}, {4, 3}, {4, 255}, {5, 3}, {5, 255}}) {
+  const std::string magic = "not a ZSF song (no \"ZSF1\" magic)", newest = " is not supported (newest read: 2.2)";
+  for (auto [at, value, reason] : std::vector<std::tuple<int, uint8_t, std::string>>{
+           {0, 'z', magic}, {3, '2', magic}, {4, 3, "version 3.2" + newest}, {4, 255, "version 255.2" + newest},
+           {5, 3, "version 2.3" + newest}, {5, 255, "version 2.255" + newest}}) {
     std::vector<uint8_t> patched = file;
     patched[at] = value;
     EXPECT_EQ(1u, LoadFromMemory(&song, patched, pack)) << at << " " << int(value);
+    ExpectRefused(song, "header", reason);
     EXPECT_FALSE(song.Loaded());
     if (at >= 4) { EXPECT_EQ(patched[4] * 256 + patched[5], song.VersionMajor() * 256 + song.VersionMinor()); }
   }
@@ -84,31 +95,38 @@ TEST(ZsfReader, RefusesWhatItCannotReadFaithfully) {
   EXPECT_EQ((std::vector<uint8_t>{1, 2, 5, 6, 7}), Bytes(song.Body().records[0]));
   join.extraEntries.clear();
   EXPECT_EQ(1u, LoadFromMemory(&song, SongBytes(join), pack3));
+  ExpectRefused(song, "samples", "sample 0: a join of an empty part");
   for (uint8_t major : {1, 2}) {
     ZsfSong spec = MakeZsf(major, major == 1 ? 19 : 2, ".IT", Ramp(300), kTwo);
     spec.blockTrailer = {0x00};  // the structure block must end with its stream
     EXPECT_EQ(1u, Load(spec, &song));
+    ExpectRefused(song, "structure block", "is damaged or decodes to more than the declared 300");
     spec.blockTrailer.clear();
     spec.declaredStructureSize = 400;  // decodes to less: loads with what it holds
     ASSERT_EQ(0u, Load(spec, &song));
     EXPECT_EQ(300u, song.Body().structureSize);
     spec.declaredStructureSize = 299;  // would decode to more
     EXPECT_EQ(1u, Load(spec, &song));
+    ExpectRefused(song, "structure block", "decodes to more than the declared 299");
     // The first count of either body layout, larger than the file can hold.
     std::vector<uint8_t> bytes = SongBytes(MakeZsf(major, major == 1 ? 14 : 2, ".IT", Ramp(16), kTwo));
     const size_t h = kZsfHeaderSizeWithExtension;
     std::memset(&bytes[h + 8 + (bytes[h + 4] | bytes[h + 5] << 8 | bytes[h + 6] << 16 | size_t{bytes[h + 7]} << 24)], 0xFF, 4);
     EXPECT_EQ(1u, LoadFromMemory(&song, bytes, pack));
+    ExpectRefused(song, "song body",
+                  major == 1 ? "4294967295 samples of 12 bytes need" : "4294967295 sources of 17 bytes");
   }
   // Version 2 checks sizes and source indices; version 1 does not compare sizes.
   ZsfSong v2 = MakeZsf(2, 2, ".IT", Ramp(64), kTwo), v1 = MakeZsf(1, 19, ".IT", Ramp(64), kTwo);
   v2.v2Samples[1].size += 1;
   EXPECT_EQ(1u, Load(v2, &song));
+  ExpectRefused(song, "samples", "sample 1 derives to 4 bytes, but the body stores 5");
   v2.v2Samples[1].size -= 2;
   EXPECT_EQ(1u, Load(v2, &song));
   v2.v2Samples[1].size += 1;
   v2.v2Samples[0].source = 2;
   EXPECT_EQ(1u, Load(v2, &song));
+  ExpectRefused(song, "song body", "sample 0 names source 2, but the body has 2");
   v1.samples[1].size += 1;
   EXPECT_EQ(0u, Load(v1, &song));
 }
@@ -124,6 +142,9 @@ TEST(ZsfReader, TruncatedFilesFailAtEveryLengthShortOfTheTrailer) {
       uint32_t result = LoadFromMemory(&song, std::vector<uint8_t>(file.begin(), file.begin() + length), MakePack(kTwo));
       ASSERT_EQ(length < file.size() - 2 - spec.tagText.size() ? 1u : 0u, result) << int(major) << " " << length;
       EXPECT_EQ(result == 0, song.Loaded());
+      // Every refusal says where: the header and body ones name the file's end.
+      EXPECT_EQ(result != 0, static_cast<bool>(song.LastFailure())) << length;
+      if (length < 6) ExpectRefused(song, "header", "the file ends after " + std::to_string(length) + " bytes");
     }
   }
 }
@@ -137,6 +158,7 @@ TEST(SongLifecycle, KindsResetAndFailedLoadsLeaveNothingBehind) {
   for (uint32_t kind : {0u, 1u, 2u, 3u, 6u, 7u}) {
     count = 0;
     EXPECT_EQ(1u, LoadFromMemory(&song, file, pack, &count, kind)) << kind;
+    ExpectRefused(song, "name", "must end in .zsf or .ztf");
     EXPECT_EQ(kind == 7 ? 666u : 0u, count) << kind;
     EXPECT_FALSE(song.Loaded());
   }
@@ -156,9 +178,14 @@ TEST(SongLifecycle, KindsResetAndFailedLoadsLeaveNothingBehind) {
   mismatch.v2Samples[1].size = 3;
   badEntry.samples[1].entry = 9;
   badCode.samples[1].code = 5;
-  for (const ZsfSong* spec : {&mismatch, &badEntry, &badCode}) {
+  for (auto [spec, reason] : std::vector<std::pair<const ZsfSong*, const char*>>{
+           {&mismatch, "sample 1 derives to 4 bytes, but the body stores 3"},
+           {&badEntry, "sample 1: pack entry 9 does not exist (the pack has 2 slots)"},
+           {&badCode, "sample 1: transform 5 is no copy, reverse or cut"}}) {
     ASSERT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(2, 2, ".IT", Ramp(64), kTwo)), pack));
+    EXPECT_FALSE(song.LastFailure()) << "a load that succeeds clears the last refusal";
     EXPECT_EQ(1u, Load(*spec, &song, &count));
+    ExpectRefused(song, "samples", reason);
     EXPECT_EQ(2u, count);
     EXPECT_FALSE(song.Loaded() || song.Body().structure || song.Body().records);
     EXPECT_EQ(1u, song.Reset());
@@ -194,6 +221,7 @@ TEST(PackPath, ThePackLiesBesideTheSong) {
     ASSERT_EQ(0, unlink(dir.file(packName).c_str()));
     count = 0;
     EXPECT_EQ(1u, song.LoadFile(dir.file("tune.zsf").c_str(), &count)) << "the pack is missing";
+    ExpectRefused(song, "sample pack", dir.file(packName) + ": cannot open: No such file or directory");
     EXPECT_EQ(2u, count) << "the body was read before the pack was looked for";
   }
   // A relative name reads the pack from the working folder.

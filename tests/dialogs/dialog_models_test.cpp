@@ -175,16 +175,6 @@ TEST(InfoDialog, ShowsTheSongAndEditsItsTagsStoredWhenItCloses) {
 TEST(InfoDialog, WritesOnlyWhereItSafelyCan) {
   TempDir dir;
   uint32_t key = 0;
-  // Tags written by another tool are shown and stored normalised.
-  MadeSong song = MakeTaggedSong(dir, "norm", {{"title", "x"}});
-  ASSERT_EQ(0u, WriteTagText(song.path.c_str(), "TITLE=Big_Song\nArtist=Someone"));
-  ScriptedFrontEnd none("");
-  InfoModel normalised(song.path.c_str(), none.services(), key);
-  normalised.Open();
-  EXPECT_EQ("Title: Big Song", normalised.Find(kInfoTitle)->text);
-  normalised.Command(kCommandOk);
-  normalised.Destroy();
-  EXPECT_EQ("title=Big Song\nartist=Someone\n", Tags(song.path));
   // A collection whose last bytes happen to form a trailer, and a file whose trailer
   // announces more than it holds: shown, never written.
   const std::string tags = "title=Set\n";

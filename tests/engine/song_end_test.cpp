@@ -90,17 +90,7 @@ TEST(SongEnd, SpeedZeroStartsPastTheEndAndSongsTooLongToMeasure) {
   EXPECT_NEAR(2 * kOrderSeconds - 7, Seconds(SongRenderer(two.duh, 2, 7 * kSecond).FramesToEnd(FramesOf(60))), 0.03);
   for (int64_t past : {int64_t{8} * kSecond, int64_t{100} * kSecond, kEngineMaxPosition + 1})
     EXPECT_EQ(nullptr, EngineStartRenderer(two.duh, 2, past)) << past;
-  // Speed 255 at tempo 32: a row lasts 19.92 s, three 200-row patterns 3.3 hours.
-  zsfsynth::ModuleSpec spec = zsfsynth::BasicSpec(0, 1, 3);
-  spec.speed = 255;
-  spec.tempo = 32;
-  for (auto& pattern : spec.patterns) {
-    pattern.Resize(200, spec.channels);
-    pattern.At(0, 0, spec.channels).note = zsfsynth::NoteOf(5, 0);
-    pattern.At(0, 0, spec.channels).instrument = 1;
-  }
-  spec.samples[0].loop = true;
-  LoadedModule endless(0, SynthBytes(spec, 0));
+  LoadedModule endless(0, SynthBytes(EndlessSpec(), 0));
   EXPECT_EQ(kEngineLengthUnknown, endless.length());
   EXPECT_EQ(4096u * 2, SongRenderer(endless.duh, 2, 0).Frames(4096).size());
   EXPECT_EQ(1024u * 2, SongRenderer(endless.duh, 2, 3600 * kSecond).Frames(1024).size())

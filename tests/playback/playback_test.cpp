@@ -269,32 +269,14 @@ TEST_F(Playback, LengthIsWholeSecondsStoredAtPlayAndKnownWhileLoaded) {
   EXPECT_EQ(-1000, rec->GetLength()) << "the thread released the module at the end";
 }
 
-TEST_F(Playback, LoadLenComputesLengthsAndTitlesAreCutToTheHostsBuffer) {
-  std::string repeated;
-  for (int i = 0; i < 33; ++i) repeated += "%t%";  // 99 characters
-  Init(false, true, repeated);
-  SongOptions tagged;
-  tagged.tags = {{"t", std::string(150, 'v')}};
-  MadeSong song = MakeTestSong(dir_, "song", 2, tagged);
-  char title[600];
-  std::memset(title, '#', sizeof title);
-  host_.record()->GetFileInfo(song.path.c_str(), title, nullptr);
-  EXPECT_EQ(std::string(511, 'v'), std::string(title, strnlen(title, 512))) << "each value cut to 99, repeated, cut to 511";
-  EXPECT_EQ('#', title[512]) << "nothing written past the host's buffer";
+TEST_F(Playback, LoadLenComputesLengths) {
+  Init(false, true);
+  MadeSong song = MakeTestSong(dir_, "song", 2);
   EXPECT_EQ(7000, Length(song.path)) << "2 orders of 3.84 s, whole seconds";
   EXPECT_EQ(126000, Length(MakeTestSong(dir_, "longer", 33).path));
   EXPECT_EQ(-1000, Length(dir_.file("missing.zsf")));
-  // Speed 255 at tempo 32: a row lasts 19.92 s, three 200-row patterns 3.3 hours: the
-  // length is unknown everywhere, none is stored, and the song plays.
-  zsfsynth::ModuleSpec spec = zsfsynth::BasicSpec(0, 1, 3);
-  spec.speed = 255;
-  spec.tempo = 32;
-  for (auto& pattern : spec.patterns) {
-    pattern.Resize(200, spec.channels);
-    pattern.At(0, 0, spec.channels).note = zsfsynth::NoteOf(5, 0);
-    pattern.At(0, 0, spec.channels).instrument = 1;
-  }
-  MadeSong endless = MakeSongFromSpec(dir_, "endless", spec);
+  // A song too long to measure: the length is unknown everywhere, none is stored, and it plays.
+  MadeSong endless = MakeSongFromSpec(dir_, "endless", EndlessSpec());
   ASSERT_TRUE(endless.ok) << endless.error;
   EXPECT_EQ(-1000, Length(endless.path));
   host_.SetFreeBytes(0);
@@ -359,14 +341,12 @@ TEST_F(Playback, StartsThatFailLeaveNothingOpenAndStoreNoLength) {
   ASSERT_TRUE(host_.WaitForEndMessages(1));
 }
 
-// Standard input reads TEXT, then ends, until this object goes; the old input comes
-// back afterwards with no buffered leftovers.
+// Standard input reads TEXT, then ends, until this object goes.
 class StdinFrom {
  public:
   explicit StdinFrom(const std::string& text) {
     int fds[2];
-    if (pipe(fds) != 0) return;
-    if (write(fds[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) return;
+    if (pipe(fds) != 0 || write(fds[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) return;
     close(fds[1]);
     __fpurge(stdin);
     saved_ = dup(STDIN_FILENO);
@@ -380,17 +360,14 @@ class StdinFrom {
     close(saved_);
     clearerr(stdin);
   }
-  std::string Rest() const {
-    std::string rest;
-    for (int c; (c = std::fgetc(stdin)) != EOF;) rest.push_back(static_cast<char>(c));
-    clearerr(stdin);
-    return rest;
-  }
 
  private:
   int saved_ = -1;
 };
 
+// The prompt itself, its cancel and one song's answer are zsfplay's tests; here what
+// only the plug-in's state shows: an empty answer asks again, and a key once given
+// serves the next protected song without a prompt (which would meet the end of input).
 TEST_F(Playback, ThePasswordPromptOnStandardInput) {
   Init();
   SongOptions first, second;
@@ -398,31 +375,13 @@ TEST_F(Playback, ThePasswordPromptOnStandardInput) {
   second.password = "other";
   second.kind = 1;
   MadeSong locked = MakeTestSong(dir_, "first", 1, first), other = MakeTestSong(dir_, "second", 1, second);
-  {
-    StdinFrom input("");  // the end of input cancels the start without hanging
-    EXPECT_EQ(1, host_.Play(locked.path));
-    EXPECT_EQ(static_cast<int>(host_.Opens().size()), host_.CloseCount());
-    EXPECT_TRUE(host_.WriteSizes().empty());
-    host_.Stop();
-  }
-  {
-    StdinFrom input("\nsecret\nleft over\n");  // an empty answer asks again
-    ASSERT_EQ(0, host_.Play(locked.path));
-    ASSERT_TRUE(host_.WaitForEndMessages(1));
-    EXPECT_EQ("left over\n", input.Rest()) << "one answer was read";
-    EXPECT_TRUE(host_.Written() == RenderReference(locked).pcm);
-    host_.Stop();
-  }
-  // A later protected song plays with the first key, without a prompt (which would
-  // meet the end of input and fail), and the first song again with its own key.
-  StdinFrom input("");
+  StdinFrom input("\nsecret\n");
+  ASSERT_EQ(0, host_.Play(locked.path));
+  ASSERT_TRUE(host_.WaitForEndMessages(1));
+  EXPECT_TRUE(host_.Written() == RenderReference(locked).pcm);
+  host_.Stop();
   ASSERT_EQ(0, host_.Play(other.path));
   ASSERT_TRUE(host_.WaitForEndMessages(2));
-  host_.Stop();
-  const size_t before = host_.WriteSizes().size();
-  ASSERT_EQ(0, host_.Play(locked.path));
-  ASSERT_TRUE(host_.WaitForEndMessages(3));
-  EXPECT_TRUE(WrittenFrom(host_, before) == RenderReference(locked).pcm);
 }
 
 }  // namespace

@@ -33,15 +33,19 @@ SampleStoreOwner StoreOf(const std::vector<std::pair<Bytes8, uint8_t>>& entries,
 }
 
 // Version 1 derivation (A the parameter, GAIN the volume percent) or version 2; the
-// bytes, or nothing on failure (which must leave no data).
+// bytes, or nothing on failure (which must leave no data and say why).
 std::optional<Bytes8> Derive(const SampleStore* s, int version, uint32_t entry, uint8_t t, uint32_t a, uint32_t b,
-                             float gain, const SampleSourceTable* table = nullptr, DerivedSample* keep = nullptr) {
+                             float gain, const SampleSourceTable* table = nullptr, DerivedSample* keep = nullptr,
+                             std::string* why = nullptr) {
   DerivedSample out{};
-  uint32_t rc = version == 1 ? DeriveSample(s, &out, entry, t, a, static_cast<uint8_t>(gain))
-                             : DeriveSampleFromSource(s, &out, entry, t, a, b, gain, table);
+  std::string reason;
+  uint32_t rc = version == 1 ? DeriveSample(s, &out, entry, t, a, static_cast<uint8_t>(gain), &reason)
+                             : DeriveSampleFromSource(s, &out, entry, t, a, b, gain, table, &reason);
   std::optional<Bytes8> bytes;
   if (rc == 0) bytes = Bytes8(out.data, out.data + out.size);
   EXPECT_TRUE(rc == 0 || !out.data);
+  EXPECT_EQ(rc != 0, !reason.empty()) << reason;
+  if (why) *why = reason;
   std::free(out.data);
   if (keep) *keep = out;
   return bytes;
@@ -61,6 +65,7 @@ TEST(SampleDerivation, DescribedExamplesAndFailures) {
     uint32_t a;
     float gain;
     std::optional<Bytes8> expected;
+    std::string why = "";
   };
   const Case cases[] = {
       {s8.get(), 1, 0, 1, 0, 100, Bytes8{5, 4, 3, 2, 1}},  // reversed
@@ -85,18 +90,21 @@ TEST(SampleDerivation, DescribedExamplesAndFailures) {
       {s8.get(), 1, 3, 0, 0, 200, Bytes8{2, 0, 4, 0, 0}},
       {s8.get(), 1, 3, 1, 0, 100, Bytes8{2, 0, 1, 0, 0}},
       {s8.get(), 1, 3, 4, 4, 100, Bytes8{2, 0, 1, 0}},
-      {s8.get(), 1, 0, 5, 0, 100, kFails},  // no such transform
-      {s8.get(), 2, 0, 5, 0, 1.0f, kFails},
-      {s8.get(), 1, 4, 0, 0, 100, kFails},  // index == entryCount
-      {s8.get(), 2, 4, 0, 0, 1.0f, kFails},
-      {s8.get(), 1, 0, 2, 6, 100, kFails},  // cuts longer than the entry
-      {s8.get(), 1, 0, 4, 6, 100, kFails},
-      {s8.get(), 2, 1, 2, 5, 1.0f, kFails},
-      {s8.get(), 2, 1, 4, 6, 1.0f, kFails},
+      {s8.get(), 1, 0, 5, 0, 100, kFails, "transform 5 is no copy, reverse or cut"},
+      {s8.get(), 2, 0, 5, 0, 1.0f, kFails, "transform 5 is no copy, reverse or cut"},
+      {s8.get(), 1, 4, 0, 0, 100, kFails, "pack entry 4 does not exist (the pack has 4 slots)"},
+      {s8.get(), 2, 4, 0, 0, 1.0f, kFails, "pack entry 4 does not exist (the pack has 4 slots)"},
+      {s8.get(), 1, 0, 2, 6, 100, kFails, "a cut of 6 bytes is longer than pack entry 0 (5 bytes)"},
+      {s8.get(), 1, 0, 4, 6, 100, kFails, "a cut of 6 bytes is longer than pack entry 0 (5 bytes)"},
+      {s8.get(), 2, 1, 2, 5, 1.0f, kFails, "a cut of 5 bytes is longer than pack entry 1 (4 bytes)"},
+      {s8.get(), 2, 1, 4, 6, 1.0f, kFails, "a cut of 6 bytes is longer than pack entry 1 (4 bytes)"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.expected, Derive(c.store, c.version, c.entry, c.transform, c.a, 0, c.gain))
+  for (const Case& c : cases) {
+    std::string why;
+    EXPECT_EQ(c.expected, Derive(c.store, c.version, c.entry, c.transform, c.a, 0, c.gain, nullptr, nullptr, &why))
         << "v" << c.version << " entry " << c.entry << " transform " << int(c.transform) << " a " << c.a << " gain " << c.gain;
+    EXPECT_EQ(c.why, why);
+  }
   DerivedSample kept{};
   Derive(s8.get(), 1, 0, 0, 0, 0, 100, nullptr, &kept);
   EXPECT_EQ(3, kept.aux8);
@@ -114,8 +122,13 @@ TEST(SampleDerivation, Joins) {
   // Version 1: entry A then entry B at the volume.
   auto s = StoreOf({{{1, 2, 3, 4}, 8}, {{10, 20, 30, 40, 50, 60}, 8}, {{}, 8}, {Le16({1}), 16}});
   EXPECT_EQ((Bytes8{1, 2, 3, 4, 5, 10, 15, 20, 25, 30}), Derive(s.get(), 1, 0, 3, 1, 0, 50));
-  for (uint32_t second : {2u, 9u, 3u})  // empty, missing, of another width
-    EXPECT_FALSE(Derive(s.get(), 1, 0, 3, second, 0, 100)) << second;
+  std::string why;
+  for (auto [second, reason] : std::vector<std::pair<uint32_t, std::string>>{
+           {2, "a join of an empty part"}, {9, "pack entry 9 does not exist (the pack has 4 slots)"},
+           {3, "a join of an 8-bit and a 16-bit part"}}) {
+    EXPECT_FALSE(Derive(s.get(), 1, 0, 3, second, 0, 100, nullptr, nullptr, &why)) << second;
+    EXPECT_EQ(reason, why);
+  }
   // Version 2: through the source table; the second part as long as A's sample, silent.
   auto v2 = StoreOf({{{1, 2, 3}, 8}, {{7, 8}, 8}, {Le16({5}), 16}});
   SampleSourceTable table;
@@ -128,9 +141,14 @@ TEST(SampleDerivation, Joins) {
   EXPECT_EQ((Bytes8{1, 2, 3, 0, 0}), Derive(v2.get(), 2, 0, 3, 1, 0, 1.0f, &table));
   EXPECT_EQ((Bytes8{1, 2, 0, 0, 0}), Derive(v2.get(), 2, 0, 3, 0, 7, 1.0f, &table)) << "a cut as the first part";
   EXPECT_EQ(10u, Derive(v2.get(), 2, 0, 3, 2, 2, 1.0f, &table).value_or(Bytes8{}).size()) << "nested";
-  for (uint32_t a : {3u, 4u, 99u, 6u})  // itself, a cycle through 4 and 5, outside, other width
-    EXPECT_FALSE(Derive(v2.get(), 2, 0, 3, a, 0, 1.0f, &table)) << a;
-  EXPECT_FALSE(Derive(v2.get(), 2, 0, 3, 0, 0, 1.0f, nullptr)) << "no table";
+  for (auto [a, reason] : std::vector<std::pair<uint32_t, std::string>>{
+           {3, "source 3 is a join of itself"}, {4, "source 4 is a join of itself"},  // a cycle through 4 and 5
+           {99, "a join names source 99, beyond the 8"}, {6, "a join of an 8-bit and a 16-bit part"}}) {
+    EXPECT_FALSE(Derive(v2.get(), 2, 0, 3, a, 0, 1.0f, &table, nullptr, &why)) << a;
+    EXPECT_EQ(reason, why);
+  }
+  EXPECT_FALSE(Derive(v2.get(), 2, 0, 3, 0, 0, 1.0f, nullptr, nullptr, &why)) << "no table";
+  EXPECT_EQ("a join needs the song's source table", why);
   // Chains of any depth (deeper than a call stack would take) load, each source made once.
   auto one = StoreOf({{{9, 8, 7, 6}, 8}});
   SampleSourceTable chain, doubling;

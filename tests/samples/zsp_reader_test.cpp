@@ -3,6 +3,9 @@
 // about counts, lengths and blocks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "container/failure.h"
 #include "container/zsf_format.h"
 #include "samples/zsp_format.h"
 #include "support/song_parts.h"
@@ -141,9 +144,15 @@ TEST(ZspReader, DescribedByteSequences) {
 }
 
 TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
-  for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{2, 4}, {3, 0}, {255, 255}}) {
-    SampleStoreOwner store;
-    EXPECT_EQ(1u, Rc(Header(major, minor, true, 0, 0), &store));
+  for (auto [major, minor, version] : std::vector<std::tuple<uint8_t, uint8_t, std::string>>{
+           {2, 4, "2.4"}, {3, 0, "3.0"}, {255, 255, "255.255"}}) {
+    SampleStoreOwner store(SampleStoreCreate());
+    const std::vector<uint8_t> pack = Header(major, minor, true, 0, 0);
+    StreamOwner stream(StreamOpenMemory(pack.data(), static_cast<uint32_t>(pack.size()), 0));
+    Failure failure;
+    EXPECT_EQ(1u, SampleStoreLoad(store.get(), stream.get(), nullptr, 0, &failure));
+    EXPECT_EQ("header", failure.step);
+    EXPECT_EQ("version " + version + " is not supported (newest read: 2.3)", failure.reason);
     EXPECT_EQ(0u, store->loaded);
     EXPECT_EQ(major, store->major) << "the version fields are already updated";
   }
@@ -154,7 +163,9 @@ TEST(ZspReader, RefusesUnknownVersionsAndMagic) {
   std::copy(kZsfMagic, kZsfMagic + sizeof kZsfMagic, song.begin());
   SampleStoreOwner store(SampleStoreCreate());
   StreamOwner stream(StreamOpenMemory(song.data(), static_cast<uint32_t>(song.size()), 0));
-  EXPECT_EQ(1u, SampleStoreLoad(store.get(), stream.get(), nullptr, 0));
+  Failure failure;
+  EXPECT_EQ(1u, SampleStoreLoad(store.get(), stream.get(), nullptr, 0, &failure));
+  EXPECT_EQ("header: not a ZSP sample pack (no \"ZSP1\" magic)", failure.step + ": " + failure.reason);
   StreamSeek(0, stream.get());
   uint8_t first = 0;
   EXPECT_EQ(1, StreamRead(&first, 1, stream.get()));

@@ -1,21 +1,19 @@
 // The settings store: the registry export parser and writer, the registry-shaped key
 // operations, SettingsKey and PlayerSettings over real store files in a temporary
-// folder, and no data loss when a saving process is killed at any moment.
+// folder. A save replaces the store whole, as a tag rewrite does (FileReplacement):
+// tag_storing_test kills that replacement at random moments.
 #include <gtest/gtest.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "platform/module_handle.h"
 #include "platform/registry_store.h"
 #include "platform/settings_key.h"
-#include "settings/env_guard.h"
+#include "support/env_guard.h"
 #include "support/files.h"
 #include "ui/player_settings.h"
 
@@ -171,7 +169,11 @@ TEST(PlayerSettings, FirstStartRoundTripsMarkersAndOtherProgramsKeys) {
   s.DisableSEcho = s.Mono = s.LoBit = s.LoadLen = s.KeepSamples = 1;  // KeepSamples is never stored
   std::strcpy(s.TitleOutput, "%artist% \\ \"%title%\" [%game%]");
   ASSERT_EQ(0u, s.Save());
+  struct stat before, after;
+  ASSERT_EQ(0, stat(store.c_str(), &before));
   ASSERT_EQ(0u, s.Save());
+  ASSERT_EQ(0, stat(store.c_str(), &after));
+  EXPECT_NE(before.st_ino, after.st_ino) << "a save replaces the store whole, never writes into it";
   EXPECT_NE(std::string::npos, Text(store).find("\"TitleOutput\"=\"%artist% \\\\ \\\"%title%\\\" [%game%]\""));
   EXPECT_EQ(1u, std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()))
       << "no temporary files left";
@@ -253,51 +255,4 @@ TEST(PlayerSettings, UnreadableUnwritableAndDefaultPlaces) {
     ASSERT_EQ(0u, s.Load());
     EXPECT_TRUE(FileExists(expected)) << "folders created";
   }
-}
-
-// A child saves the store in a loop, alternating two versions, and is killed at
-// random moments: the store is always one of the two byte for byte, and loads.
-TEST(PlayerSettings, AKilledSaveLeavesTheOldOrTheNewStore) {
-  TempDir dir;
-  auto fill = [](RegistryStore* store, int v) {  // values big enough that a write spans several blocks
-    RegistryKey* key = store->CreateKey(kPath);
-    key->WriteDword("Version", static_cast<uint32_t>(v));
-    for (int i = 0; i < 64; ++i) key->WriteString(("Text" + std::to_string(i)).c_str(), std::string(1024, char('a' + v)));
-  };
-  std::vector<uint8_t> versions[2];
-  for (int v = 0; v < 2; ++v) {
-    RegistryStore store(dir.file("v.reg"));
-    fill(&store, v);
-    ASSERT_TRUE(store.Save());
-    versions[v] = ReadFile(dir.file("v.reg"));
-  }
-  const std::string path = dir.file("registry.reg");
-  WriteFile(path, versions[0]);
-  std::mt19937 random(20261206);
-  int killed = 0;
-  for (int round = 0; round < 40; ++round) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      for (int i = 0; i < 2000; ++i) {  // bounded, should the kill not come
-        RegistryStore store(path);
-        store.Load();
-        fill(&store, (round + i + 1) % 2);
-        if (!store.Save()) _exit(2);
-      }
-      _exit(0);
-    }
-    usleep(static_cast<useconds_t>(random() % 30000));
-    kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    killed += WIFSIGNALED(status);
-    ASSERT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << "a save failed in round " << round;
-    const std::vector<uint8_t> now = ReadFile(path);
-    ASSERT_TRUE(now == versions[0] || now == versions[1]) << "torn store after round " << round;
-    RegistryStore reread(path);
-    reread.Load();
-    EXPECT_TRUE(reread.Readable());
-  }
-  EXPECT_GT(killed, 30);
 }

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace zsftest {
@@ -27,11 +26,7 @@ TestHost::TestHost(const Options& options) {
   gHostAlive = owner_ = true;
   Reset();
   registryPath_ = options.registryPath.empty() ? dir_->file("registry.reg") : options.registryPath;
-  if (const char* old = std::getenv("ZSF_REGISTRY")) {
-    hadRegistry_ = true;
-    oldRegistry_ = old;
-  }
-  setenv("ZSF_REGISTRY", registryPath_.c_str(), 1);
+  registryEnv_ = std::make_unique<EnvGuard>("ZSF_REGISTRY", registryPath_.c_str());
   const std::string copy = dir_->file("in_zsf.so");
   std::error_code ec;
   std::filesystem::copy_file(ZSF_PLUGIN_PATH, copy, ec);
@@ -50,11 +45,6 @@ TestHost::~TestHost() {
   if (playing_ && record_) record_->Stop();
   if (initialised_ && record_) record_->Quit();
   if (library_) dlclose(library_);
-  if (hadRegistry_) {
-    setenv("ZSF_REGISTRY", oldRegistry_.c_str(), 1);
-  } else {
-    unsetenv("ZSF_REGISTRY");
-  }
   Reset();
   gHostAlive = false;
 }

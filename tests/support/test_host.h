@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/env_guard.h"
 #include "support/files.h"
 #include "support/host_record.h"
 
@@ -45,10 +46,11 @@ class TestHost : public HostRecord {
 
  private:
   std::unique_ptr<TempDir> dir_ = std::make_unique<TempDir>();
-  std::string registryPath_, error_, oldRegistry_;
+  std::string registryPath_, error_;
+  std::unique_ptr<EnvGuard> registryEnv_;  // restores the caller's store when the host goes
   void* library_ = nullptr;
   In_Module* record_ = nullptr;
-  bool owner_ = false, initialised_ = false, playing_ = false, hadRegistry_ = false;
+  bool owner_ = false, initialised_ = false, playing_ = false;
 };
 
 }  // namespace zsftest

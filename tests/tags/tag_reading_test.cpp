@@ -2,6 +2,8 @@
 // and length for the playlist, and titles from templates cut to their buffers.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/files.h"
 #include "support/tagged_file.h"
 #include "ui/file_info.h"
@@ -114,17 +116,21 @@ TEST(SongFileInfo, StoredLengthInWholeSecondsAndTheTitle) {
   std::string title;
   EXPECT_EQ(-1000, get(dir.file("missing.zsf"), &title));
   EXPECT_EQ("Unknown title (Unknown artist)", title);
-  const std::string path = Song(dir, "title=x\nlength=5\n");
-  GetSongFileInfo(path.c_str(), nullptr, nullptr, settings, ComputeLength);
-  char text[kHostTitleSize];
-  GetSongFileInfo(path.c_str(), text, nullptr, settings, ComputeLength);
-  EXPECT_STREQ("x (Unknown artist)", text);
   // Only the trailer of a big file is read: a body that looks like tags is no tags.
   std::string fake;
   while (fake.size() < 8u * 1024 * 1024) fake += "title=body\nlength=1\n";
   WriteFile(dir.file("big.zsf"), WithTags(std::vector<uint8_t>(fake.begin(), fake.end()), "title=real\n"));
   EXPECT_EQ(-1000, get(dir.file("big.zsf"), &title));
   EXPECT_EQ("real (Unknown artist)", title);
+  // The title is cut to the player's buffer, nothing written past it.
+  std::strcpy(settings.TitleOutput, "%v%%v%%v%%v%%v%%v%");
+  const std::string path = Song(dir, "v=" + std::string(150, 'v') + "\n");
+  GetSongFileInfo(path.c_str(), nullptr, nullptr, settings, ComputeLength);
+  char text[kHostTitleSize + 1];
+  text[kHostTitleSize] = '#';
+  GetSongFileInfo(path.c_str(), text, nullptr, settings, ComputeLength);
+  EXPECT_EQ(std::string(kHostTitleSize - 1, 'v'), text);
+  EXPECT_EQ('#', text[kHostTitleSize]);
 }
 
 class Titles : public ::testing::Test {

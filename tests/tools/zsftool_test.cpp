@@ -80,12 +80,29 @@ TEST(Zsftool, SynthPackExportAndInfo) {
   for (const char* line : {"version: 2.2", "module kind: 1 (Fast Tracker Module", "pack: shared.zsp", "samples: 3", "length: "})
     EXPECT_NE(std::string::npos, r.out.find(line)) << r.out;
   ExpectFailure({"export", dir.file("tune.zsf"), "-o", dir.file("out.it")}, {"out.it: check:"});
+  // Broken inputs: the refusal names the step and the field, offset or limit it met.
+  const std::vector<uint8_t> tune = ReadFile(dir.file("tune.zsf"));
+  WriteFile(dir.file("cut.zsf"), std::vector<uint8_t>(tune.begin(), tune.begin() + 20));
+  WriteFile(dir.file("two.zsp"), MakePack(std::vector<TestSample>(cut.samples.begin(), cut.samples.begin() + 2)));
+  WriteFile(dir.file("short.zsf"), SongBytes(MakeZsf(2, 2, ".xm", cut.structure, cut.samples, "two.zsp")));
   for (TestSample& s : cut.samples) s.offset = 0;
   WriteFile(dir.file("old.zsf"), SongBytes(MakeZsf(1, 10, ".xm", cut.structure, cut.samples)));
-  ExpectFailure({"export", dir.file("old.zsf"), "-o", dir.file("old.it")}, {"old.zsf: rebuild: the song stores no sample offsets"});
+  for (auto [name, output, reason] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"cut.zsf", "broken.xm", "header: the file ends after 20 bytes, inside the pack name (bytes 6 to 31)"},
+           {"short.zsf", "broken.xm", "samples: sample 2: pack entry 2 does not exist (the pack has 2 slots)"},
+           {"old.zsf", "broken.it", "rebuild: the song stores no sample offsets (songs store them from version 1.12)"},
+       }) {
+    ExpectFailure({"info", dir.file(name)}, {name + ": " + reason});
+    ExpectFailure({"export", dir.file(name), "-o", dir.file(output)}, {name + ": " + reason});
+    EXPECT_FALSE(FileExists(dir.file(output)));
+  }
+  WriteFile(dir.file("cut.zgm"), std::string("ZGM1 and no more"));
+  ExpectFailure({"info", dir.file("cut.zgm")},
+                {"cut.zgm: header: the file ends after 16 bytes, inside the 110-byte header"});
   std::remove(dir.file("shared.zsp").c_str());
   std::remove(dir.file("out.xm").c_str());
-  ExpectFailure({"export", dir.file("tune.zsf"), "-o", dir.file("out.xm")}, {"tune.zsf: load: sample pack"});
+  ExpectFailure({"export", dir.file("tune.zsf"), "-o", dir.file("out.xm")},
+                {"tune.zsf: sample pack: " + dir.file("shared.zsp") + ": cannot open: No such file or directory"});
   EXPECT_FALSE(FileExists(dir.file("out.xm")));
 }
 

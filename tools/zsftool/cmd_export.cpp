@@ -9,7 +9,6 @@
 #include "container/song.h"
 #include "platform/file_replace.h"
 #include "samples/sample_store.h"
-#include "tools/zsftool/song_diagnosis.h"
 #include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
@@ -38,9 +37,7 @@ int Export(const ExportOptions& o) {
     std::string text = o.password;
     song.SetPasswordKey(HashPassword(&text[0], static_cast<uint32_t>(text.size())));
   }
-  if (song.LoadFile(o.song.c_str()) != 0) {
-    return Failed(o.song, "load", DescribeLoadFailure(o.song, o.passwordGiven));
-  }
+  if (song.LoadFile(o.song.c_str()) != 0) return zsftool::Fail(o.song, song.LastFailure());
   if (song.GetSampleStore()->scrambled && !o.passwordGiven) {
     return Failed(o.song, "load", "the sample pack is password-protected; give --password");
   }
@@ -52,7 +49,7 @@ int Export(const ExportOptions& o) {
   }
 
   ModuleImage image{};
-  if (song.BuildModuleImage(&image) != 0) return Failed(o.song, "rebuild", DescribeRebuildFailure(song));
+  if (song.BuildModuleImage(&image) != 0) return zsftool::Fail(o.song, song.LastFailure());
   std::unique_ptr<uint8_t, decltype(&std::free)> owned(image.data, &std::free);
 
   int error = 0;

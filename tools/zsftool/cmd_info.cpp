@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "container/byte_cursor.h"
+#include "container/failure.h"
 #include "container/file_kind.h"
+#include "container/format_version.h"
 #include "container/song.h"
 #include "container/song_module.h"
 #include "container/zsf_header.h"
 #include "engine/engine.h"
 #include "samples/sample_store.h"
 #include "tools/zsftool/collection_info.h"
-#include "tools/zsftool/song_diagnosis.h"
 #include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
@@ -57,7 +58,8 @@ int SongInfo(const InfoOptions& o, const std::vector<uint8_t>& file) {
   const std::string& path = o.path;
   ByteCursor cursor(file.data(), file.size());
   ZsfHeader header;
-  if (ReadZsfHeader(cursor, &header) != 0) return Failed(path, "header", DescribeLoadFailure(path, false));
+  Failure refused;
+  if (ReadZsfHeader(cursor, &header, &refused) != 0) return zsftool::Fail(path, refused);
 
   std::printf("file: %s\n", path.c_str());
   std::printf("kind: %s\n", EndsWithIgnoringCase(path, ".ztf") ? "ZTF tune (Zorbel Tune File)"
@@ -71,7 +73,7 @@ int SongInfo(const InfoOptions& o, const std::vector<uint8_t>& file) {
     std::string text = o.password;
     song.SetPasswordKey(HashPassword(&text[0], static_cast<uint32_t>(text.size())));
   }
-  if (song.LoadFile(path.c_str()) != 0) return Failed(path, "load", DescribeLoadFailure(path, o.passwordGiven));
+  if (song.LoadFile(path.c_str()) != 0) return zsftool::Fail(path, song.LastFailure());
   const SongBody& body = song.Body();
   std::printf("pack protected: %s\n", song.GetSampleStore()->scrambled ? "yes" : "no");
   std::printf("samples: %u\n", body.sampleCount);
@@ -87,9 +89,9 @@ int SongInfo(const InfoOptions& o, const std::vector<uint8_t>& file) {
   uint32_t imageSize = 0;
   ModuleImage image{};
   DUH* module = LoadSongModule(&song, &image, &failure, &imageSize);
-  if (failure == SongModuleFailure::kRebuild) return Failed(path, "rebuild", DescribeRebuildFailure(song));
+  if (failure == SongModuleFailure::kRebuild) return zsftool::Fail(path, song.LastFailure());
   std::printf("module size: %u\n", imageSize);
-  if (!module) return Failed(path, "engine", "the engine refused the rebuilt module");
+  if (!module) return zsftool::Fail(path, song.LastFailure());
   int32_t length = EngineGetLength(module);
   EngineUnload(module);
   if (length == kEngineLengthUnknown) {

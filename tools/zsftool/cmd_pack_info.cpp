@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_format.h"
 #include "tools/zsftool/zsftool.h"
@@ -43,20 +44,6 @@ int PackInfo(const PackInfoOptions& o) {
   std::unique_ptr<ByteStream, StreamCloser> stream(StreamOpenFile(file.c_str()));
   if (!stream) return zsftool::Fail(file + ": open: " + std::strerror(errno));
 
-  // The header once more, only to say why a pack is refused and whether it is compressed.
-  uint8_t head[8] = {};
-  const int32_t got = StreamRead(head, sizeof head, stream.get());
-  if (got < 4 || std::memcmp(head, kZspMagic, 4) != 0) {
-    return zsftool::Fail(file + ": header: not a ZSP sample pack (no \"ZSP1\" magic)");
-  }
-  if (got < 6) return zsftool::Fail(file + ": header: the file ends inside the header");
-  const uint8_t major = head[4], minor = head[5];
-  if (!ZspAccepted(major, minor)) {
-    return zsftool::Fail(file + ": header: version " + std::to_string(major) + "." +
-                         std::to_string(minor) + " is not supported (0.x, 1.x, 2.0 to 2.3)");
-  }
-  const bool compressed = head[ZspHasScrambleFlag(major, minor) ? 7 : 6] != 0;
-
   std::unique_ptr<SampleStore, StoreDestroyer> store(SampleStoreCreate());
   if (!store) return zsftool::Fail(file + ": load: out of memory");
   if (o.hasPassword) {
@@ -64,9 +51,18 @@ int PackInfo(const PackInfoOptions& o) {
     SampleStoreSetKey(store.get(), HashPassword(text.data(), static_cast<uint32_t>(text.size())));
   }
   if (o.want.size() > 65535) return zsftool::Fail(file + ": --want: at most 65535 entries");
+  Failure refused;
   const uint32_t rc = SampleStoreLoad(store.get(), stream.get(), o.hasWant ? o.want.data() : nullptr,
-                                      static_cast<uint16_t>(o.want.size()));
-  if (rc != 0) return zsftool::Fail(file + ": load: out of memory for the entry table");
+                                      static_cast<uint16_t>(o.want.size()), &refused);
+  if (rc != 0) return zsftool::Fail(file, refused);
+
+  // The header once more, for what the store does not keep: whether entries are compressed.
+  uint8_t head[8] = {};
+  StreamSeek(0, stream.get());
+  const int32_t got = StreamRead(head, sizeof head, stream.get());
+  if (got < 6) return zsftool::Fail(file + ": header: the file ends inside the header");
+  const uint8_t major = store->major, minor = store->minor;
+  const bool compressed = head[ZspHasScrambleFlag(major, minor) ? 7 : 6] != 0;
 
   std::printf("%-6s %-6s %4s %4s %10s %10s %10s %10s %-6s %s\n", "slot", "kind", "bits", "attr",
               "value", "stored", "full", "size", "loaded", "names");

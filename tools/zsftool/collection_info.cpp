@@ -1,6 +1,5 @@
 #include "tools/zsftool/collection_info.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +8,7 @@
 
 #include "collection/collection.h"
 #include "container/byte_stream.h"
+#include "container/failure.h"
 #include "ui/tags.h"
 
 namespace {
@@ -26,18 +26,6 @@ std::string KindName(uint8_t kind) {
 
 std::string FixedText(const char* text, size_t width) {
   return std::string(text, strnlen(text, width));
-}
-
-// LoadCollection answers only 0 or 1; the user deserves to know which step failed.
-std::string WhyNotLoaded(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return std::strerror(errno);
-  char magic[4] = {0, 0, 0, 0};
-  size_t got = std::fread(magic, 1, sizeof magic, f);
-  std::fclose(f);
-  if (got < sizeof magic || strncasecmp(magic, zgm::kMagic, sizeof magic) != 0)
-    return "not a ZGM collection (no \"ZGM1\" magic)";
-  return "more than 666 entries, or the file is shorter than its entries declare";
 }
 
 struct CollectionHolder {
@@ -73,8 +61,9 @@ int PrintCollectionInfo(const std::string& path) {
   CollectionHolder headers;
   const uint32_t none = 0;
   if (!headers.c) return Failed(path, "load", "out of memory");
-  if (LoadCollection(headers.c, path.c_str(), 0, &none) != 0)
-    return Failed(path, "load", WhyNotLoaded(path));
+  Failure refused;
+  if (LoadCollection(headers.c, path.c_str(), 0, &none, &refused) != 0)
+    return Failed(path, refused.step.c_str(), refused.reason);
   std::vector<uint32_t> tunes;
   for (uint32_t i = 0; i < headers.c->count; ++i)
     if (headers.c->entries[i].kind == kEntryTune) tunes.push_back(i);
@@ -82,8 +71,8 @@ int PrintCollectionInfo(const std::string& path) {
   CollectionHolder loaded;
   if (!loaded.c) return Failed(path, "load", "out of memory");
   if (LoadCollection(loaded.c, path.c_str(), static_cast<uint32_t>(tunes.size()),
-                     tunes.empty() ? &none : tunes.data()) != 0)
-    return Failed(path, "load tunes", WhyNotLoaded(path));
+                     tunes.empty() ? &none : tunes.data(), &refused) != 0)
+    return Failed(path, refused.step.c_str(), refused.reason);
 
   const Collection* c = loaded.c;
   std::printf("%s: ZGM collection, %u entries\n", path.c_str(), c->count);

@@ -1,5 +1,6 @@
 // zsftool: makes and inspects ZSF songs, ZSP packs and ZGM collections.
 #include "tools/zsftool/zsftool.h"
+#include "container/failure.h"
 #include "ui/product_version.h"
 
 #include <cstdio>
@@ -20,6 +21,10 @@ bool RegisterCommand(const char* name, CommandFactory factory) {
 int Fail(const std::string& what) {
   std::fprintf(stderr, "zsftool: %s\n", what.c_str());
   return 1;
+}
+
+int Fail(const std::string& path, const Failure& failure) {
+  return Fail(path + ": " + failure.step + ": " + failure.reason);
 }
 
 }  // namespace zsftool

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct Failure;
+
 namespace zsftool {
 
 // Adds a subcommand to APP. Its callback sets EXIT_CODE (0 success, 1 failure; the
@@ -17,6 +19,8 @@ bool RegisterCommand(const char* name, CommandFactory factory);
 
 // Prints "zsftool: WHAT" to standard error and returns 1, for `return Fail(...)`.
 int Fail(const std::string& what);
+// Prints "zsftool: PATH: STEP: REASON" for a refusal the core recorded; returns 1.
+int Fail(const std::string& path, const Failure& failure);
 
 }  // namespace zsftool
 
