@@ -162,7 +162,15 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& pcm, uint8_t bits, uint8
 std::pair<uint32_t, std::vector<uint8_t>> Decode(const std::vector<uint8_t>& coded, int32_t width) {
   StreamPtr out(StreamCreateMemory());
   uint32_t rc = DecodeCodedSample(static_cast<uint32_t>(coded.size()), coded.data(), width, out.get());
-  return {rc, std::vector<uint8_t>(out->base, out->base + out->size)};
+  std::vector<uint8_t> bytes(out->base, out->base + out->size);
+  // Into a buffer one byte short (a value cut in two for 16 bits): the same bytes, up to it.
+  std::vector<uint8_t> into(bytes.size() > 1 ? bytes.size() - 1 : 0);
+  uint32_t produced = 1;
+  DecodeCodedSampleInto(static_cast<uint32_t>(coded.size()), coded.data(), width, into.data(),
+                        static_cast<uint32_t>(into.size()), &produced);
+  EXPECT_EQ(into.size(), produced);
+  EXPECT_TRUE(std::equal(into.begin(), into.end(), bytes.begin()));
+  return {rc, bytes};
 }
 
 // Largest difference between two signals of BITS, relative to full scale.
