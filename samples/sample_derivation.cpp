@@ -29,10 +29,17 @@ int32_t Scale(int32_t v, double f) {
   return static_cast<int32_t>(p);
 }
 
-void ClearOutput(DerivedSample* out) { std::memset(out, 0, sizeof *out); }
+// Clears the result, keeping the caller's target.
+void ClearOutput(DerivedSample* out) {
+  uint8_t* target = out->target;
+  const uint32_t targetSize = out->targetSize;
+  *out = DerivedSample{};
+  out->target = target;
+  out->targetSize = targetSize;
+}
 
 void Fail(DerivedSample* out) {
-  std::free(out->data);
+  if (out->data != out->target) std::free(out->data);
   out->data = nullptr;
   out->size = 0;
 }
@@ -48,6 +55,13 @@ void CopyAttributes(const SampleRecord& e, DerivedSample* out) {
 }
 
 uint8_t* Allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
+
+// Where OUT's SIZE bytes go: the caller's target when it has one (null when the
+// sizes differ), else a new buffer.
+uint8_t* Place(const DerivedSample* out, uint32_t size) {
+  if (out->target) return size == out->targetSize ? out->target : nullptr;
+  return Allocate(size);
+}
 
 // Forward copy of BYTES bytes of whole samples, scaled.
 void ScaleForward(const uint8_t* src, uint8_t* dst, uint32_t bytes, uint32_t width, double f) {
@@ -85,7 +99,7 @@ uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry
   }
   const uint32_t w = e.bits, step = SampleBytes(w);
   if (cut) out->size = a;
-  out->data = Allocate(out->size);
+  out->data = Place(out, out->size);
   if (!out->data) {
     Fail(out);
     return 1;
@@ -218,27 +232,40 @@ uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSo
   const Shape* shape = measure.Run();
   if (!shape) return 1;
   const SampleSource& leaf = measure.Source(shape->leaf);
+  const uint32_t total = static_cast<uint32_t>(shape->size);
+  // The first part goes straight to the start of the joined sample when the caller
+  // gave its place.
   DerivedSample first;
+  if (out->target) {
+    if (total != out->targetSize) return 1;
+    first.target = out->target;
+    const Transform t = static_cast<Transform>(leaf.code);
+    const bool cut = t == Transform::kCut || t == Transform::kReverseCut;
+    first.targetSize = cut ? leaf.a : SampleStoreSlot(store, leaf.entry).size;
+  }
   if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain, IsPlainGain(leaf.gain),
                  ReversedCutKeeps::kFirstSamples) != 0 ||
       !first.data) {
     Fail(&first);
     return 1;
   }
-  const uint32_t total = static_cast<uint32_t>(shape->size);
-  uint8_t* data = Allocate(total);
+  uint8_t* data = out->target ? out->target : Allocate(total);
   if (!data) {
     Fail(&first);
     return 1;
   }
   // Every attribute comes from the first part; the silence after it is byte for byte
   // what existing songs were made against (their stored lengths include it).
+  uint8_t* target = out->target;
+  const uint32_t targetSize = out->targetSize;
   *out = first;
-  std::memcpy(data, first.data, first.size);
+  out->target = target;
+  out->targetSize = targetSize;
+  if (data != first.data) std::memcpy(data, first.data, first.size);
   std::memset(data + first.size, 0, total - first.size);
   out->data = data;
   out->size = total;
-  Fail(&first);
+  if (first.data != data) Fail(&first);
   return 0;
 }
 
@@ -298,7 +325,7 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
     return 1;
   }
   out->size = e.size + second->size;
-  out->data = Allocate(out->size);
+  out->data = Place(out, out->size);
   if (!out->data) {
     Fail(out);
     return 1;

@@ -43,6 +43,20 @@ std::optional<Bytes8> Derive(const SampleStore* s, int version, uint32_t entry, 
   if (rc == 0) bytes = Bytes8(out.data, out.data + out.size);
   EXPECT_TRUE(rc == 0 || !out.data);
   std::free(out.data);
+  // Into a place of the caller's: the same bytes and nothing beyond them; a place of
+  // another size is refused.
+  for (uint32_t extra : {0u, 1u}) {
+    if (rc != 0) break;
+    Bytes8 place(out.size + extra + 1, 0xEE);
+    DerivedSample into{};
+    into.target = place.data();
+    into.targetSize = out.size + extra;
+    const uint32_t placed = version == 1 ? DeriveSample(s, &into, entry, t, a, static_cast<uint8_t>(gain))
+                                         : DeriveSampleFromSource(s, &into, entry, t, a, b, gain, table);
+    EXPECT_EQ(extra ? 1u : 0u, placed);
+    if (!extra) EXPECT_EQ(*bytes, Bytes8(place.begin(), place.begin() + out.size));
+    EXPECT_EQ(0xEE, place.back());
+  }
   if (keep) *keep = out;
   return bytes;
 }
