@@ -111,6 +111,7 @@ bool LoadSong(const TrackRef& ref, const TrackOptions& options, Song* song, std:
 
 DUH* LoadModule(const TrackRef& ref, const TrackOptions& options, std::string* error) {
   Song song;
+  song.SetBuildWhileLoading(true);
   if (!LoadSong(ref, options, &song, error)) return nullptr;
   ModuleImage image{};
   if (song.BuildModuleImage(&image) != 0) {

@@ -138,7 +138,7 @@ endforeach()
 # The stand-ins for Windows and the player: settings store, files, windows, handles.
 zsf_layer(platform USES base LIBRARIES ${CMAKE_DL_LIBS} UNITS
   platform/file_size platform/module_handle platform/registry_store platform/settings_key platform/window
-  platform/terminal platform/file_replace)
+  platform/terminal platform/file_replace platform/file_map)
 
 # The wall in front of the engine: engine/engine.h is the only includer of DUMB's header.
 zsf_layer(engine LIBRARIES zsf_dumb UNITS engine/engine)
@@ -154,7 +154,7 @@ set_source_files_properties(${PROJECT_SOURCE_DIR}/samples/coded_sample.cpp PROPE
   COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-ftree-vectorize;-fvect-cost-model=dynamic>")
 
 # Songs: the ZSF reader, the module formats and the rebuild of a module image.
-zsf_layer(song USES samples engine base UNITS
+zsf_layer(song USES samples engine platform base UNITS
   container/file_kind container/zsf_format container/zsf_header container/pack_path
   container/song_body container/module_format container/sample_encoding container/image_assembly
   container/song container/zsf_reader container/song_module)

@@ -133,3 +133,36 @@ uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleF
   out->data = data;
   return 0;
 }
+
+bool PlanInOrderLayout(uint32_t structureSize, uint32_t count, const uint32_t* sizes, const uint32_t* offsets,
+                       uint64_t* total) {
+  *total = 0;
+  // A body without offsets (the first is 0) has its samples located by the format.
+  if (count > 0 && (!offsets || offsets[0] == 0)) return false;
+  uint64_t image = structureSize;
+  uint64_t previousEnd = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (sizes[i] == 0) return false;
+    const uint64_t offset = offsets[i];
+    // Checked as the assembly checks it: the placeholder lies inside the image so far.
+    if (offset < previousEnd || offset > image || image - offset < 4) return false;
+    image = image - 4 + sizes[i];
+    if (image > UINT32_MAX) return false;
+    previousEnd = offset + sizes[i];
+  }
+  *total = image;
+  return true;
+}
+
+void CopyStructureAround(const uint8_t* structure, uint32_t structureSize, uint32_t count, const uint32_t* sizes,
+                         const uint32_t* offsets, uint8_t* image) {
+  uint64_t from = 0;   // in the structure
+  uint64_t to = 0;     // in the image
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t gap = offsets[i] - to;
+    if (gap) std::memcpy(image + to, structure + from, gap);
+    from += gap + 4;  // the placeholder is dropped
+    to = uint64_t{offsets[i]} + sizes[i];
+  }
+  if (structureSize > from) std::memcpy(image + to, structure + from, structureSize - from);
+}

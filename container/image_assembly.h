@@ -18,3 +18,15 @@ struct Failure;
 // is {0, null} and FAILURE (may be null) says which sample and limit refused it.
 uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleFormat* format,
                              ModuleImage* out, Failure* failure = nullptr);
+
+// The layout nearly every song has, where each sample's placeholder lies after the
+// samples before it: sample i then starts at OFFSETS[i] of the finished image and the
+// structure fills the gaps. True with TOTAL the image's size when the COUNT samples
+// (SIZES bytes each, none empty) lie so and assembling them would succeed; false
+// otherwise (AssembleModuleImage then decides).
+bool PlanInOrderLayout(uint32_t structureSize, uint32_t count, const uint32_t* sizes, const uint32_t* offsets,
+                       uint64_t* total);
+// Copies the structure around the samples' places of a planned layout into IMAGE;
+// the samples are written into their places by the caller.
+void CopyStructureAround(const uint8_t* structure, uint32_t structureSize, uint32_t count, const uint32_t* sizes,
+                         const uint32_t* offsets, uint8_t* image);

@@ -71,6 +71,16 @@ uint32_t XmFormat::EncodeSamples(ModuleImage*, SongBody* body) {
   return ConvertSamples(DeltaEncodeSample, body);
 }
 
+uint32_t S3mFormat::EncodeSampleInPlace(uint8_t* sample, uint32_t size, bool sixteenBit) {
+  FlipSampleSignInPlace(sample, size, sixteenBit);
+  return 0;
+}
+
+uint32_t XmFormat::EncodeSampleInPlace(uint8_t* sample, uint32_t size, bool sixteenBit) {
+  DeltaEncodeSampleInPlace(sample, size, sixteenBit);
+  return 0;
+}
+
 ModuleFormat* CreateFormat(uint32_t fileKind) {
   switch (fileKind) {
     case kFileKindIt: return new (std::nothrow) ItFormat;

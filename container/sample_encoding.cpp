@@ -55,3 +55,26 @@ void DeltaEncodeSample(const uint8_t* from, uint8_t* to, uint32_t size, bool six
   Delta16(from, to, size / 2);
   if (size % 2) to[size - 1] = from[size - 1];
 }
+
+void FlipSampleSignInPlace(uint8_t* sample, uint32_t size, bool sixteenBit) {
+  if (!sixteenBit) {
+    for (uint32_t i = 0; i < size; ++i) sample[i] ^= 0x80;
+    return;
+  }
+  for (uint32_t w = 0; w < size / 2; ++w) sample[2 * w + 1] ^= 0x80;
+}
+
+// From the end backward, so each difference is taken before its predecessor changes.
+void DeltaEncodeSampleInPlace(uint8_t* sample, uint32_t size, bool sixteenBit) {
+  if (!sixteenBit) {
+    for (uint32_t i = size; i-- > 1;) sample[i] = static_cast<uint8_t>(sample[i] - sample[i - 1]);
+    return;
+  }
+  for (uint32_t w = size / 2; w-- > 1;) {
+    const uint16_t current = static_cast<uint16_t>(sample[2 * w] | sample[2 * w + 1] << 8);
+    const uint16_t previous = static_cast<uint16_t>(sample[2 * w - 2] | sample[2 * w - 1] << 8);
+    const uint16_t delta = static_cast<uint16_t>(current - previous);
+    sample[2 * w] = static_cast<uint8_t>(delta);
+    sample[2 * w + 1] = static_cast<uint8_t>(delta >> 8);
+  }
+}

@@ -8,6 +8,7 @@
 #include "samples/sample_store.h"
 
 struct ByteStream;
+class ModuleFormat;
 
 class Song {
  public:
@@ -28,6 +29,11 @@ class Song {
   uint8_t GetModuleKind() const { return moduleKind_; }
   SampleStore* GetSampleStore() const { return store_.get(); }
   void SetPackStream(ByteStream* stream) { packStream_ = stream; }
+  // For a song that is loaded to be played: the load assembles the module image as
+  // it derives the samples (each straight into its place, the pack's entries freed
+  // once the image holds them), and BuildModuleImage hands that image over once.
+  // The records then hold no sample data. Songs it cannot do this for load as usual.
+  void SetBuildWhileLoading(bool on) { buildWhileLoading_ = on; }
 
   const SongBody& Body() const { return body_; }
   uint8_t VersionMajor() const { return major_; }
@@ -41,6 +47,11 @@ class Song {
   uint32_t Refuse(const char* step, std::string reason) { return ::Refuse(&failure_, step, std::move(reason)); }
 
  private:
+  // Loads the song file IMAGE (SIZE bytes; PATH locates its pack, may be null).
+  uint32_t LoadImage(const uint8_t* image, uint32_t size, const char* path, uint32_t* sampleCount,
+                     uint32_t fileKind);
+  uint32_t TakeBuiltImage(ModuleFormat* format, ModuleImage* out);
+
   SongBody body_{};
   uint8_t major_ = 0;
   uint8_t minor_ = 0;
@@ -49,4 +60,6 @@ class Song {
   SampleStoreOwner store_;
   ByteStream* packStream_ = nullptr;
   Failure failure_;
+  bool buildWhileLoading_ = false;
+  ModuleImage built_{};  // the image a load assembled, until BuildModuleImage takes it
 };

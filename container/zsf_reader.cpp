@@ -11,10 +11,12 @@
 #include "container/byte_stream.h"
 #include "container/failure.h"
 #include "container/file_kind.h"
+#include "container/image_assembly.h"
 #include "container/module_format.h"
 #include "container/pack_path.h"
 #include "container/zsf_header.h"
 #include "container/zsf_format.h"
+#include "platform/file_map.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
 
@@ -50,6 +52,10 @@ bool AllocateSampleArrays(SongBody* body, uint32_t count) {
   body->sampleOffsets = static_cast<uint32_t*>(std::calloc(count ? count : 1, sizeof(uint32_t)));
   return body->records && body->sampleSizes && body->sampleOffsets;
 }
+
+// DeriveIntoImage's answer when the song's samples cannot be placed straight into
+// the image: the usual derivation then runs.
+constexpr uint32_t kNotPlaced = 2;
 
 // Moves a derived sample into the song's record. A derivation that succeeded with
 // no bytes made an empty sample, not a missing one: it gets an empty buffer so the
@@ -259,6 +265,10 @@ uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
 
   if (LoadPack(wanted.data(), sourceCount) != 0) return 1;
 
+  if (imageTarget_) {
+    const uint32_t placed = DeriveIntoImage(table, body);
+    if (placed != kNotPlaced) return placed;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     const SampleSource& source = table.sources[table.sampleSources[i]];
     DerivedSample derived{};
@@ -276,6 +286,36 @@ uint32_t ZsfFormat::LoadV2Body(ByteCursor& in, SongBody* body) {
     }
     TakeDerived(&derived, &body->records[i]);
   }
+  return 0;
+}
+
+uint32_t ZsfFormat::DeriveIntoImage(const SampleSourceTable& table, SongBody* body) {
+  const uint32_t count = body->sampleCount;
+  uint64_t total = 0;
+  if (!PlanInOrderLayout(body->structureSize, count, body->sampleSizes, body->sampleOffsets, &total)) {
+    return kNotPlaced;
+  }
+  auto* image = static_cast<uint8_t*>(std::malloc(total ? total : 1));
+  if (!image) return kNotPlaced;
+  CopyStructureAround(body->structure, body->structureSize, count, body->sampleSizes, body->sampleOffsets, image);
+  for (uint32_t i = 0; i < count; ++i) {
+    const SampleSource& source = table.sources[table.sampleSources[i]];
+    DerivedSample derived{};
+    derived.target = image + body->sampleOffsets[i];
+    derived.targetSize = body->sampleSizes[i];
+    // A sample of another size than stored fails here as it fails the usual load.
+    std::string why;
+    if (DeriveSampleFromSource(store_, &derived, source.entry, source.code, source.a, source.b,
+                               source.gain, &table, &why) != 0) {
+      std::free(image);
+      return Refuse(failure_, "samples", "sample " + Number(i) + ": " + why);
+    }
+    derived.data = nullptr;  // the image's
+    TakeDerived(&derived, &body->records[i]);
+  }
+  // The image holds every sample now: the pack's entries are done with.
+  SampleStoreRelease(store_);
+  *imageTarget_ = ModuleImage{static_cast<uint32_t>(total), image};
   return 0;
 }
 
@@ -298,6 +338,16 @@ uint32_t ZsfFormat::LoadPack(const uint32_t* wanted, uint32_t count) {
     return Refuse(failure_, "sample pack",
                   "the path of " + packName_ + " beside the song is longer than " + Number(kZsfMaxPathLength) +
                       " characters");
+  }
+  // The pack is read where the system maps it: entries are copied (or decoded) once,
+  // straight from it.
+  MappedFile mapped;
+  if (mapped.Open(packPath.c_str()) && mapped.data()) {
+    ByteStream* pack = StreamOpenMemory(mapped.data(), mapped.size(), 0);
+    if (!pack) return Refuse(failure_, "sample pack", "out of memory for the pack's stream");
+    const uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount, &packFailure);
+    StreamClose(pack);
+    return result == 0 ? 0 : Refuse(failure_, "sample pack", packPath + ": " + packFailure.reason);
   }
   ByteStream* pack = StreamOpenFile(packPath.c_str());
   if (!pack) return Refuse(failure_, "sample pack", packPath + ": cannot open: " + std::strerror(errno));

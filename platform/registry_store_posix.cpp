@@ -381,6 +381,20 @@ RegistryKey* RegistryStore::CreateKey(const std::string& subPath) {
   return &doc_.keys.back();
 }
 
+namespace {
+
+// True when FILE's bytes are exactly TEXT.
+bool FileHolds(const std::string& file, const std::string& text) {
+  FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  std::string held(text.size() + 1, '\0');
+  const size_t got = std::fread(&held[0], 1, held.size(), f);
+  std::fclose(f);
+  return got == text.size() && held.compare(0, got, text) == 0;
+}
+
+}  // namespace
+
 bool RegistryStore::Save() {
   // A store kept behind a symbolic link (a dotfiles folder) is replaced where the link
   // points, so the link survives.
@@ -408,9 +422,11 @@ bool RegistryStore::SaveTo(const std::string& file) {
     fileExisted_ = false;
   }
 
+  const std::string text = FormatRegistryText(doc_);
+  // Settings saved unchanged (every Quit saves them) leave the file as it is, unsynced.
+  if (fileExisted_ && FileHolds(file, text)) return true;
   FileReplacement replacement;
   if (BeginFileReplacement(file.c_str(), &replacement, ReplaceMode::kNewOrExisting) != 0) return false;
-  const std::string text = FormatRegistryText(doc_);
   StreamWrite(text.data(), static_cast<uint32_t>(text.size()), replacement.stream);
   if (CommitFileReplacement(&replacement) != 0) return false;
   fileExisted_ = true;

@@ -44,7 +44,7 @@ void DecodeThread(In_Module* host, std::atomic<uint32_t>* killFlag) {
                                      target);
       p.DecodePositionMs = target;
       SEcho().Prepare(32, channels, kEngineOutputRate);
-      EngineSetRenderHook(renderer, &EchoStage::Hook, nullptr);
+      if (SEcho().Active()) EngineSetRenderHook(renderer, &EchoStage::Hook, nullptr);
       // A target written meanwhile stays for the next pass.
       p.SeekRequestMs.compare_exchange_strong(target, -1);
       done = false;

@@ -26,6 +26,9 @@ class EchoStage {
   // Allocates the buffers for a non-zero level (width 32 only) and restarts the
   // history rotation.
   void Prepare(int width, int channels, int rate);
+  // False while the stage passes the samples through unchanged (no buffers: a level
+  // of 0.0); the decode thread then installs no hook at all.
+  bool Active() const { return work_ != nullptr; }
   // The engine's render hook; DATA is unused (the stage is process-wide).
   static void Hook(void* data, int32_t** samples, int channels, long frames);
 

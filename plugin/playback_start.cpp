@@ -59,6 +59,8 @@ void CloseOutputAfterFailure() {
 // is set, asks for a password and loads again. A cancelled prompt fails the start.
 uint32_t PasswordLoop(const std::function<uint32_t()>& load) {
   PlayerState& p = Player();
+  // Unless the samples are to be kept, the load assembles the module image itself.
+  p.CurrentSong->SetBuildWhileLoading(!(p.Settings && p.Settings->KeepSamples));
   for (;;) {
     p.CurrentSong->SetPasswordKey(p.PasswordKey);
     if (load() != 0) {

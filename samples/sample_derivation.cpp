@@ -31,10 +31,17 @@ int32_t Scale(int32_t v, double f) {
   return static_cast<int32_t>(p);
 }
 
-void ClearOutput(DerivedSample* out) { std::memset(out, 0, sizeof *out); }
+// Clears the result, keeping the caller's target.
+void ClearOutput(DerivedSample* out) {
+  uint8_t* target = out->target;
+  const uint32_t targetSize = out->targetSize;
+  *out = DerivedSample{};
+  out->target = target;
+  out->targetSize = targetSize;
+}
 
 void Fail(DerivedSample* out) {
-  std::free(out->data);
+  if (out->data != out->target) std::free(out->data);
   out->data = nullptr;
   out->size = 0;
 }
@@ -48,6 +55,12 @@ uint32_t Refused(DerivedSample* out, std::string* why, std::string reason) {
 
 std::string Number(uint64_t n) { return std::to_string(n); }
 
+// Why Place gave no room for SIZE bytes.
+std::string NotPlaced(const DerivedSample* out, uint64_t size) {
+  if (out->target) return "it derives to " + Number(size) + " bytes, but the body stores " + Number(out->targetSize);
+  return "out of memory for " + Number(size) + " bytes";
+}
+
 void CopyAttributes(const SampleRecord& e, DerivedSample* out) {
   out->size = e.size;
   out->coded = e.coded;
@@ -59,6 +72,13 @@ void CopyAttributes(const SampleRecord& e, DerivedSample* out) {
 }
 
 uint8_t* Allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
+
+// Where OUT's SIZE bytes go: the caller's target when it has one (null when the
+// sizes differ), else a new buffer.
+uint8_t* Place(const DerivedSample* out, uint32_t size) {
+  if (out->target) return size == out->targetSize ? out->target : nullptr;
+  return Allocate(size);
+}
 
 // Forward copy of BYTES bytes of whole samples, scaled.
 void ScaleForward(const uint8_t* src, uint8_t* dst, uint32_t bytes, uint32_t width, double f) {
@@ -116,8 +136,8 @@ uint32_t DeriveLeaf(const SampleStore* store, DerivedSample* out, uint32_t entry
   const bool cut = transform == Transform::kCut || transform == Transform::kReverseCut;
   const uint32_t w = e.bits, step = SampleBytes(w);
   if (cut) out->size = a;
-  out->data = Allocate(out->size);
-  if (!out->data) return Refused(out, why, "out of memory for " + Number(out->size) + " bytes");
+  out->data = Place(out, out->size);
+  if (!out->data) return Refused(out, why, NotPlaced(out, out->size));
   if (transform == Transform::kCopy && plain) {
     if (e.size) std::memcpy(out->data, e.data, e.size);
     return 0;
@@ -263,27 +283,40 @@ uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSo
   const Shape* shape = measure.Run();
   if (!shape) return Refused(out, why, measure.Why());
   const SampleSource& leaf = measure.Source(shape->leaf);
+  const uint32_t total = static_cast<uint32_t>(shape->size);
+  // The first part goes straight to the start of the joined sample when the caller
+  // gave its place.
   DerivedSample first;
+  if (out->target) {
+    if (total != out->targetSize) return Refused(out, why, NotPlaced(out, total));
+    first.target = out->target;
+    const Transform t = static_cast<Transform>(leaf.code);
+    const bool cut = t == Transform::kCut || t == Transform::kReverseCut;
+    first.targetSize = cut ? leaf.a : SampleStoreSlot(store, leaf.entry).size;
+  }
   if (DeriveLeaf(store, &first, leaf.entry, leaf.code, leaf.a, leaf.gain, IsPlainGain(leaf.gain),
                  ReversedCutKeeps::kFirstSamples, why) != 0 ||
       !first.data) {
     Fail(&first);
     return 1;
   }
-  const uint32_t total = static_cast<uint32_t>(shape->size);
-  uint8_t* data = Allocate(total);
+  uint8_t* data = out->target ? out->target : Allocate(total);
   if (!data) {
     Fail(&first);
     return Refused(out, why, "out of memory for " + Number(total) + " bytes");
   }
   // Every attribute comes from the first part; the silence after it is byte for byte
   // what existing songs were made against (their stored lengths include it).
+  uint8_t* target = out->target;
+  const uint32_t targetSize = out->targetSize;
   *out = first;
-  std::memcpy(data, first.data, first.size);
+  out->target = target;
+  out->targetSize = targetSize;
+  if (data != first.data) std::memcpy(data, first.data, first.size);
   std::memset(data + first.size, 0, total - first.size);
   out->data = data;
   out->size = total;
-  Fail(&first);
+  if (first.data != data) Fail(&first);
   return 0;
 }
 
@@ -343,8 +376,8 @@ uint32_t DeriveSample(const SampleStore* store, DerivedSample* out, uint32_t ent
   if (SampleBytes(second->bits) != SampleBytes(w)) return Refused(out, why, "a join of an 8-bit and a 16-bit part");
   if (uint64_t{e.size} + second->size > 0xFFFFFFFFu) return Refused(out, why, "a join larger than 4 GiB");
   out->size = e.size + second->size;
-  out->data = Allocate(out->size);
-  if (!out->data) return Refused(out, why, "out of memory for " + Number(out->size) + " bytes");
+  out->data = Place(out, out->size);
+  if (!out->data) return Refused(out, why, NotPlaced(out, out->size));
   if (e.size) std::memcpy(out->data, e.data, e.size);
   const uint32_t secondWhole = WholeBytes(second->size, w);
   if (second->size != secondWhole) out->data[out->size - 1] = 0;

@@ -8,12 +8,17 @@
 
 struct DerivedSample {
   uint32_t size;
-  uint8_t* data;  // owned (malloc); null on failure
+  uint8_t* data;  // owned (malloc), or the target; null on failure
   uint16_t aux8;
   uint16_t bits;  // 8 = 8-bit, any other value 16-bit
   uint8_t coded;
   uint32_t storedSize;
   uint32_t aux32;
+  // Set by the caller before deriving: the sample is written into TARGET (the caller's,
+  // never freed here) instead of a new buffer, and the derivation fails unless it makes
+  // exactly TARGET_SIZE bytes.
+  uint8_t* target = nullptr;
+  uint32_t targetSize = 0;
 };
 
 // One source entry of a version-2 song body.

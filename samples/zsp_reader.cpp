@@ -166,30 +166,38 @@ uint64_t CodedPaddingLimit(uint32_t codedSize) { return static_cast<uint64_t>(co
 bool DecodeEntry(SampleRecord* r, uint32_t decodedLength, uint32_t arrived) {
   if (!r->data) return false;
   const uint32_t codedSize = r->size;
-  ByteStream* out = StreamCreateMemory();
-  if (out) DecodeCodedSample(codedSize, r->data, r->bits, out);
-  std::free(r->data);
+  uint8_t* coded = r->data;
   r->data = nullptr;
   r->size = decodedLength;
+  // Padding is for damaged data; a declared length no coded size could justify is
+  // refused rather than allocated.
+  const bool paddable = decodedLength <= CodedPaddingLimit(arrived);
+  if (decodedLength > 0 && paddable) {
+    // The usual case: the declared length is decoded straight into its own buffer.
+    auto* pcm = static_cast<uint8_t*>(std::malloc(decodedLength));
+    if (!pcm) {
+      std::free(coded);
+      return false;
+    }
+    uint32_t produced = 0;
+    DecodeCodedSampleInto(codedSize, coded, r->bits, pcm, decodedLength, &produced);
+    std::free(coded);
+    std::memset(pcm + produced, 0, decodedLength - produced);
+    r->data = pcm;
+    return produced >= decodedLength;
+  }
+  ByteStream* out = StreamCreateMemory();
+  if (out) DecodeCodedSample(codedSize, coded, r->bits, out);
+  std::free(coded);
   if (!out) return false;
   uint32_t produced = 0;
   uint8_t* pcm = StreamCloseTakingBuffer(out, &produced);
   if (decodedLength > produced) {
-    // Padding is for damaged data; a declared length no coded size could justify is
-    // refused rather than allocated.
-    uint8_t* grown = nullptr;
-    if (decodedLength <= CodedPaddingLimit(arrived)) {
-      grown = static_cast<uint8_t*>(std::realloc(pcm, decodedLength));
-    }
-    if (!grown) {
-      std::free(pcm);
-      return false;
-    }
-    std::memset(grown + produced, 0, decodedLength - produced);
-    pcm = grown;
+    std::free(pcm);
+    return false;
   }
   r->data = pcm;
-  return produced >= decodedLength;
+  return true;
 }
 
 bool Wanted(const ListContext& c, uint32_t slot) {

@@ -9,6 +9,7 @@
 
 int ComputeSongLengthMs(const char* file) {
   auto song = std::make_unique<Song>();
+  song->SetBuildWhileLoading(true);
   if (song->LoadFile(file) != 0) return kUnknownLengthMs;
   ModuleImage image{};
   DUH* module = LoadSongModule(song.get(), &image);

@@ -272,7 +272,18 @@ uint32_t SetTags(const char* path, const char* const* names, const char* const* 
       result = AppendOwned(&list, name, CopyBytes(values[i], std::strlen(values[i])));
     }
   }
-  if (result == 0) result = WriteTags(path, list.names, list.values, list.count);
+  if (result == 0) {
+    // Storing what the file already holds would rewrite (and sync) it for nothing:
+    // playback stores the length on every start.
+    size_t length = 0;
+    char* text = SerializeTags(list.names, list.values, list.count, &length);
+    uint16_t storedLength = 0;
+    char* stored = text ? ReadTagText(path, &storedLength) : nullptr;
+    const bool same = stored && storedLength == length && std::memcmp(stored, text, length) == 0;
+    std::free(stored);
+    result = !text ? 1 : same ? 0 : WriteTagText(path, text);
+    std::free(text);
+  }
   FreeTagList(&list);
   return result;
 }

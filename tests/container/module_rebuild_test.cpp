@@ -18,11 +18,18 @@ namespace {
 std::vector<uint8_t> RebuildOf(uint8_t major, const char* extension, const std::vector<uint8_t>& structure,
                                const std::vector<TestSample>& samples, uint32_t* result = nullptr,
                                std::string* why = nullptr) {
+  const std::vector<uint8_t> bytes = SongBytes(MakeZsf(major, major >= 2 ? 2 : 19, extension, structure, samples));
   Song song;
-  EXPECT_EQ(0u, LoadFromMemory(&song, SongBytes(MakeZsf(major, major >= 2 ? 2 : 19, extension, structure, samples)),
-                               MakePack(samples)));
-  std::vector<uint8_t> image = Rebuild(&song, result);
+  EXPECT_EQ(0u, LoadFromMemory(&song, bytes, MakePack(samples)));
+  const std::vector<uint8_t> image = Rebuild(&song, result);
   if (why) *why = song.LastFailure().step + ": " + song.LastFailure().reason;
+  // Assembled while loading, as playback does: the same image, or the same failure.
+  Song played;
+  played.SetBuildWhileLoading(true);
+  EXPECT_EQ(0u, LoadFromMemory(&played, bytes, MakePack(samples)));
+  uint32_t playedResult = 0, usual = result ? *result : 0;
+  EXPECT_EQ(image, Rebuild(&played, &playedResult));
+  EXPECT_EQ(usual, playedResult);
   return image;
 }
 
@@ -146,6 +153,7 @@ TEST(ModuleRebuild, OnePassAssemblyMatchesTheReferenceOnAnyOffsets) {
   // Offsets anywhere, also inside samples inserted before and with placeholders that
   // run across several pieces: the result must be the step-by-step one.
   std::mt19937 random(12345);
+  int inOrder = 0;
   for (int round = 0; round < 400; ++round) {
     std::vector<uint8_t> structure = Ramp(4 + random() % 60, static_cast<uint8_t>(round));
     size_t count = random() % 8;
@@ -176,5 +184,19 @@ TEST(ModuleRebuild, OnePassAssemblyMatchesTheReferenceOnAnyOffsets) {
     ASSERT_EQ(ok ? 0u : 1u, AssembleModuleImage(body, major, &format, &out)) << "round " << round;
     if (ok) { ASSERT_EQ(expected, std::vector<uint8_t>(out.data, out.data + out.size)) << "round " << round; }
     std::free(out.data);
+    // Where the in-order layout applies, the structure around the samples' places
+    // and the samples at their offsets make the same image.
+    for (size_t i = 0; i < count; ++i) sizes[i] = records[i].size;
+    uint64_t total = 0;
+    if (PlanInOrderLayout(body.structureSize, body.sampleCount, sizes.data(), offsets.data(), &total)) {
+      ASSERT_TRUE(ok) << "round " << round;
+      std::vector<uint8_t> image(total);
+      CopyStructureAround(structure.data(), body.structureSize, body.sampleCount, sizes.data(), offsets.data(),
+                          image.data());
+      for (size_t i = 0; i < count; ++i) std::copy(data[i].begin(), data[i].end(), image.begin() + offsets[i]);
+      ASSERT_EQ(expected, image) << "round " << round;
+      ++inOrder;
+    }
   }
+  EXPECT_GT(inOrder, 20) << "the in-order layout was hardly tried";
 }

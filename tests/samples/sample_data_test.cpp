@@ -47,6 +47,20 @@ std::optional<Bytes8> Derive(const SampleStore* s, int version, uint32_t entry, 
   EXPECT_EQ(rc != 0, !reason.empty()) << reason;
   if (why) *why = reason;
   std::free(out.data);
+  // Into a place of the caller's: the same bytes and nothing beyond them; a place of
+  // another size is refused.
+  for (uint32_t extra : {0u, 1u}) {
+    if (rc != 0) break;
+    Bytes8 place(out.size + extra + 1, 0xEE);
+    DerivedSample into{};
+    into.target = place.data();
+    into.targetSize = out.size + extra;
+    const uint32_t placed = version == 1 ? DeriveSample(s, &into, entry, t, a, static_cast<uint8_t>(gain))
+                                         : DeriveSampleFromSource(s, &into, entry, t, a, b, gain, table);
+    EXPECT_EQ(extra ? 1u : 0u, placed);
+    if (!extra) EXPECT_EQ(*bytes, Bytes8(place.begin(), place.begin() + out.size));
+    EXPECT_EQ(0xEE, place.back());
+  }
   if (keep) *keep = out;
   return bytes;
 }
@@ -180,7 +194,15 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& pcm, uint8_t bits, uint8
 std::pair<uint32_t, std::vector<uint8_t>> Decode(const std::vector<uint8_t>& coded, int32_t width) {
   StreamOwner out(StreamCreateMemory());
   uint32_t rc = DecodeCodedSample(static_cast<uint32_t>(coded.size()), coded.data(), width, out.get());
-  return {rc, std::vector<uint8_t>(out->base, out->base + out->size)};
+  std::vector<uint8_t> bytes(out->base, out->base + out->size);
+  // Into a buffer one byte short (a value cut in two for 16 bits): the same bytes, up to it.
+  std::vector<uint8_t> into(bytes.size() > 1 ? bytes.size() - 1 : 0);
+  uint32_t produced = 1;
+  DecodeCodedSampleInto(static_cast<uint32_t>(coded.size()), coded.data(), width, into.data(),
+                        static_cast<uint32_t>(into.size()), &produced);
+  EXPECT_EQ(into.size(), produced);
+  EXPECT_TRUE(std::equal(into.begin(), into.end(), bytes.begin()));
+  return {rc, bytes};
 }
 
 // Largest difference between two signals of BITS, relative to full scale.

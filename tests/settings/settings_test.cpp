@@ -166,14 +166,18 @@ TEST(PlayerSettings, FirstStartRoundTripsMarkersAndOtherProgramsKeys) {
   EXPECT_EQ(kDefaults, Describe(s));
   EXPECT_EQ(kHeader + kOurKey + "@=dword:0000029a\n\"DisableSEcho\"=dword:00000000\n\"LoBit\"=dword:00000000\n"
             "\"Mono\"=dword:00000000\n\"LoadLen\"=dword:00000000\n\"TitleOutput\"=\"%title% (%artist%)\"\n", Text(store));
-  s.DisableSEcho = s.Mono = s.LoBit = s.LoadLen = s.KeepSamples = 1;  // KeepSamples is never stored
+  s.DisableSEcho = s.Mono = s.LoBit = s.KeepSamples = 1;  // KeepSamples is never stored
   std::strcpy(s.TitleOutput, "%artist% \\ \"%title%\" [%game%]");
   ASSERT_EQ(0u, s.Save());
-  struct stat before, after;
+  struct stat before, after, unchanged;
   ASSERT_EQ(0, stat(store.c_str(), &before));
+  s.LoadLen = 1;
   ASSERT_EQ(0u, s.Save());
   ASSERT_EQ(0, stat(store.c_str(), &after));
   EXPECT_NE(before.st_ino, after.st_ino) << "a save replaces the store whole, never writes into it";
+  ASSERT_EQ(0u, s.Save());
+  ASSERT_EQ(0, stat(store.c_str(), &unchanged));
+  EXPECT_EQ(after.st_ino, unchanged.st_ino) << "settings saved unchanged leave the store alone";
   EXPECT_NE(std::string::npos, Text(store).find("\"TitleOutput\"=\"%artist% \\\\ \\\"%title%\\\" [%game%]\""));
   EXPECT_EQ(1u, std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()))
       << "no temporary files left";
