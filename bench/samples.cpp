@@ -19,6 +19,7 @@
 #include "samples/coded_sample.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
+#include "samples/zsp_reader.h"
 #include "samples/zsp_writer.h"
 
 namespace {

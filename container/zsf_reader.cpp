@@ -19,6 +19,7 @@
 #include "platform/file_map.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
+#include "samples/zsp_reader.h"
 
 namespace {
 

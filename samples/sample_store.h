@@ -5,9 +5,6 @@
 
 #include "samples/sample_record.h"
 
-struct ByteStream;
-struct Failure;
-
 struct SampleStore {
   uint8_t scrambled;      // scramble flag of the last pack header read
   uint8_t major;          // version of the last pack read
@@ -33,11 +30,6 @@ void SampleStoreDestroy(SampleStore* store);
 void SampleStoreSetKey(SampleStore* store, uint32_t passwordKey);
 // The key SampleStoreSetKey derives from a PasswordKey (-49..49).
 int32_t SampleStoreKeyFromPasswordKey(uint32_t passwordKey);
-// Reads the pack from the stream's start; loads only WANTED entries (all when
-// WANTED is null). Never closes the stream. 0 on success, 1 on failure (a wrong magic,
-// a newer version, no memory for the slots) with the reason in FAILURE (may be null).
-uint32_t SampleStoreLoad(SampleStore* store, ByteStream* stream, const uint32_t* wanted,
-                         uint16_t wantedCount, Failure* failure = nullptr);
 // 1 when nothing is loaded; otherwise frees every entry and returns 0.
 uint32_t SampleStoreRelease(SampleStore* store);
 

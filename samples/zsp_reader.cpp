@@ -1,4 +1,4 @@
-// SampleStoreLoad: reads a ZSP pack through a ByteStream, loading only the wanted
+// The ZSP reader: reads a pack through a ByteStream, loading only the wanted
 // entries and passing over the bodies of the others.
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 #include "container/failure.h"
 #include "samples/coded_sample.h"
 #include "samples/descramble.h"
-#include "samples/sample_store.h"
+#include "samples/zsp_reader.h"
 #include "samples/zsp_format.h"
 
 namespace {

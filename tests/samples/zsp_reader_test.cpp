@@ -8,6 +8,7 @@
 #include "container/failure.h"
 #include "container/zsf_format.h"
 #include "samples/zsp_format.h"
+#include "samples/zsp_reader.h"
 #include "support/song_parts.h"
 #include "ui/password.h"
 

@@ -14,6 +14,7 @@
 #include "container/zsf_format.h"
 #include "container/zsf_writer.h"
 #include "samples/sample_store.h"
+#include "samples/zsp_reader.h"
 #include "samples/zsp_writer.h"
 #include "tools/synth/module_synth.h"
 

@@ -12,6 +12,7 @@
 #include "container/byte_stream.h"
 #include "container/failure.h"
 #include "samples/sample_store.h"
+#include "samples/zsp_reader.h"
 #include "samples/zsp_format.h"
 #include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
