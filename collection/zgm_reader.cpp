@@ -173,9 +173,7 @@ uint32_t LoadCollectionFromStream(Collection* collection, ByteStream* s, uint32_
 
 uint32_t LoadCollection(Collection* collection, const char* name, uint32_t n,
                         const uint32_t* wanted, Failure* failure) {
-  ByteStream* s = StreamOpenFile(name);
+  StreamOwner s(StreamOpenFile(name));
   if (!s) return Refuse(failure, "open", std::strerror(errno));
-  uint32_t result = LoadCollectionFromStream(collection, s, n, wanted, failure);
-  StreamClose(s);
-  return result;
+  return LoadCollectionFromStream(collection, s.get(), n, wanted, failure);
 }

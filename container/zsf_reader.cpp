@@ -344,15 +344,13 @@ uint32_t ZsfFormat::LoadPack(const uint32_t* wanted, uint32_t count) {
   // straight from it.
   MappedFile mapped;
   if (mapped.Open(packPath.c_str()) && mapped.data()) {
-    ByteStream* pack = StreamOpenMemory(mapped.data(), mapped.size(), 0);
+    StreamOwner pack(StreamOpenMemory(mapped.data(), mapped.size(), 0));
     if (!pack) return Refuse(failure_, "sample pack", "out of memory for the pack's stream");
-    const uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount, &packFailure);
-    StreamClose(pack);
+    const uint32_t result = SampleStoreLoad(store_, pack.get(), wanted, wantedCount, &packFailure);
     return result == 0 ? 0 : Refuse(failure_, "sample pack", packPath + ": " + packFailure.reason);
   }
-  ByteStream* pack = StreamOpenFile(packPath.c_str());
+  StreamOwner pack(StreamOpenFile(packPath.c_str()));
   if (!pack) return Refuse(failure_, "sample pack", packPath + ": cannot open: " + std::strerror(errno));
-  uint32_t result = SampleStoreLoad(store_, pack, wanted, wantedCount, &packFailure);
-  StreamClose(pack);
+  const uint32_t result = SampleStoreLoad(store_, pack.get(), wanted, wantedCount, &packFailure);
   return result == 0 ? 0 : Refuse(failure_, "sample pack", packPath + ": " + packFailure.reason);
 }

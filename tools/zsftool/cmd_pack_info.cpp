@@ -12,8 +12,8 @@
 #include "container/byte_stream.h"
 #include "container/failure.h"
 #include "samples/sample_store.h"
-#include "samples/zsp_reader.h"
 #include "samples/zsp_format.h"
+#include "samples/zsp_reader.h"
 #include "tools/zsftool/zsftool.h"
 #include "ui/password.h"
 
@@ -28,13 +28,6 @@ struct PackInfoOptions {
   std::string dump;
 };
 
-struct StreamCloser {
-  void operator()(ByteStream* s) const { StreamClose(s); }
-};
-struct StoreDestroyer {
-  void operator()(SampleStore* s) const { SampleStoreDestroy(s); }
-};
-
 bool IsEmptySlot(const SampleRecord& r) {
   return !r.coded && !r.data && r.size == 0 && r.fullSize == 0 && r.storedSize == 0 && !r.bits &&
          !r.aux8 && !r.aux32 && !r.name30[0] && !r.name26[0];
@@ -42,10 +35,10 @@ bool IsEmptySlot(const SampleRecord& r) {
 
 int PackInfo(const PackInfoOptions& o) {
   const std::string& file = o.pack;
-  std::unique_ptr<ByteStream, StreamCloser> stream(StreamOpenFile(file.c_str()));
+  StreamOwner stream(StreamOpenFile(file.c_str()));
   if (!stream) return zsftool::Fail(file + ": open: " + std::strerror(errno));
 
-  std::unique_ptr<SampleStore, StoreDestroyer> store(SampleStoreCreate());
+  SampleStoreOwner store(SampleStoreCreate());
   if (!store) return zsftool::Fail(file + ": load: out of memory");
   if (o.hasPassword) {
     std::string text = o.password;

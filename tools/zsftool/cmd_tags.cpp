@@ -40,14 +40,12 @@ std::string Reason(const char* fallback) {
 // means it does. SONG tells whether it starts like a ZSF/ZTF song.
 std::string Inspect(const std::string& path, bool* song) {
   errno = 0;
-  ByteStream* stream = StreamOpenFile(path.c_str());
+  StreamOwner stream(StreamOpenFile(path.c_str()));
   if (!stream) return "open: " + Reason("cannot open");
   char magic[3] = {0, 0, 0};
-  *song = StreamRead(magic, sizeof magic, stream) == 3 && std::memcmp(magic, "ZSF", 3) == 0;
+  *song = StreamRead(magic, sizeof magic, stream.get()) == 3 && std::memcmp(magic, "ZSF", 3) == 0;
   TagBlockPlace place;
-  bool valid = FindTagBlock(stream, &place);
-  StreamClose(stream);
-  if (!valid) return "tags: no valid tag block at the end (not a ZSF song?)";
+  if (!FindTagBlock(stream.get(), &place)) return "tags: no valid tag block at the end (not a ZSF song?)";
   return std::string();
 }
 

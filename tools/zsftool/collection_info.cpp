@@ -28,17 +28,12 @@ std::string FixedText(const char* text, size_t width) {
   return std::string(text, strnlen(text, width));
 }
 
-struct CollectionHolder {
-  Collection* c = CollectionCreate();
-  ~CollectionHolder() { CollectionDestroy(c); }
-};
-
 // A tune's tags, read from its own TagBlock inside the entry, and its stored length.
 void PrintTuneTags(const CollectionEntry& e) {
-  ByteStream* s = StreamOpenMemory(e.data, e.size, 0);
+  StreamOwner s(StreamOpenMemory(e.data, e.size, 0));
   TagList tags;
   InitTagList(&tags);
-  if (!s || ReadTags(s, &tags) != 0) {
+  if (!s || ReadTags(s.get(), &tags) != 0) {
     std::printf("        tags: none readable\n");
   } else {
     for (int32_t t = 0; t < tags.count; ++t)
@@ -50,7 +45,6 @@ void PrintTuneTags(const CollectionEntry& e) {
       std::printf("        stored length: none\n");
   }
   FreeTagList(&tags);
-  StreamClose(s);
 }
 
 }  // namespace
@@ -58,23 +52,23 @@ void PrintTuneTags(const CollectionEntry& e) {
 int PrintCollectionInfo(const std::string& path) {
   // First only the entry headers, then the data of the tunes alone: a large pack
   // is never read just to list it.
-  CollectionHolder headers;
+  CollectionOwner headers(CollectionCreate());
   const uint32_t none = 0;
-  if (!headers.c) return Failed(path, "load", "out of memory");
+  if (!headers) return Failed(path, "load", "out of memory");
   Failure refused;
-  if (LoadCollection(headers.c, path.c_str(), 0, &none, &refused) != 0)
+  if (LoadCollection(headers.get(), path.c_str(), 0, &none, &refused) != 0)
     return Failed(path, refused.step.c_str(), refused.reason);
   std::vector<uint32_t> tunes;
-  for (uint32_t i = 0; i < headers.c->count; ++i)
-    if (headers.c->entries[i].kind == kEntryTune) tunes.push_back(i);
+  for (uint32_t i = 0; i < headers->count; ++i)
+    if (headers->entries[i].kind == kEntryTune) tunes.push_back(i);
 
-  CollectionHolder loaded;
-  if (!loaded.c) return Failed(path, "load", "out of memory");
-  if (LoadCollection(loaded.c, path.c_str(), static_cast<uint32_t>(tunes.size()),
+  CollectionOwner loaded(CollectionCreate());
+  if (!loaded) return Failed(path, "load", "out of memory");
+  if (LoadCollection(loaded.get(), path.c_str(), static_cast<uint32_t>(tunes.size()),
                      tunes.empty() ? &none : tunes.data(), &refused) != 0)
     return Failed(path, refused.step.c_str(), refused.reason);
 
-  const Collection* c = loaded.c;
+  const Collection* c = loaded.get();
   std::printf("%s: ZGM collection, %u entries\n", path.c_str(), c->count);
   std::printf("info: %s\n", FixedText(c->info, sizeof c->info).c_str());
   for (uint32_t i = 0; i < c->count; ++i) {
