@@ -296,6 +296,13 @@ uint32_t ZsfFormat::DeriveIntoImage(const SampleSourceTable& table, SongBody* bo
   if (!PlanInOrderLayout(body->structureSize, count, body->sampleSizes, body->sampleOffsets, &total)) {
     return kNotPlaced;
   }
+  // The image is sized by the body's declared sizes before any sample is made: a size
+  // its source cannot reach (a damaged or hostile body) must not become an allocation.
+  // The usual load then refuses it, with the reason.
+  for (uint32_t i = 0; i < count; ++i) {
+    const SampleSource& source = table.sources[table.sampleSources[i]];
+    if (body->sampleSizes[i] > DerivedSizeBound(store_, source, &table)) return kNotPlaced;
+  }
   auto* image = static_cast<uint8_t*>(std::malloc(total ? total : 1));
   if (!image) return kNotPlaced;
   CopyStructureAround(body->structure, body->structureSize, count, body->sampleSizes, body->sampleOffsets, image);

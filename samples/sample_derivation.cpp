@@ -322,6 +322,17 @@ uint32_t DeriveJoin(const SampleStore* store, DerivedSample* out, const SampleSo
 
 }  // namespace
 
+uint64_t DerivedSizeBound(const SampleStore* store, const SampleSource& source, const SampleSourceTable* table) {
+  if (!store) return 0;
+  if (static_cast<Transform>(source.code) == Transform::kJoin) {
+    JoinMeasure measure(store, table, source);
+    const Shape* shape = measure.Run();
+    return shape ? shape->size : 0;
+  }
+  if (source.entry >= store->entryCount || source.code > static_cast<uint8_t>(Transform::kReverseCut)) return 0;
+  return SampleStoreSlot(store, source.entry).size;
+}
+
 int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width) {
   if (width == 8) return static_cast<int8_t>(*cursor++);
   const int32_t v = static_cast<int16_t>(static_cast<uint16_t>(cursor[0] | cursor[1] << 8));

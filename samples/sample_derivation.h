@@ -45,6 +45,10 @@ uint32_t DeriveSampleFromSource(const SampleStore* store, DerivedSample* out, ui
                                 uint8_t transform, uint32_t a, uint32_t b, float gain,
                                 const SampleSourceTable* table, std::string* why = nullptr);
 
+// The most bytes SOURCE can derive to, found without deriving it: its entry's size for
+// a copy, reverse or cut, the measured size of a join; 0 where it cannot be derived.
+uint64_t DerivedSizeBound(const SampleStore* store, const SampleSource& source, const SampleSourceTable* table);
+
 int32_t ReadSampleForward(const uint8_t*& cursor, uint32_t width);
 int32_t ReadSampleBackward(const uint8_t*& cursor, uint32_t width);
 void WriteSampleForward(uint8_t*& cursor, uint32_t width, int32_t value);
