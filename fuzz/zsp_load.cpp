@@ -3,8 +3,8 @@
 #include "fuzz/fuzz_support.h"
 #include "samples/sample_derivation.h"
 #include "samples/sample_store.h"
-#include "samples/zsp_reader.h"
 #include "samples/zsp_format.h"
+#include "samples/zsp_reader.h"
 
 namespace {
 
