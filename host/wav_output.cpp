@@ -10,6 +10,9 @@ namespace {
 // Free space reported to the plug-in: room for many blocks, so it never waits.
 constexpr int kAlwaysRoom = 1 << 20;
 constexpr size_t kFileBufferBytes = 256 << 10;
+// How much is written before the disk is asked to start on it: a whole song's WAV
+// then reaches the disk while the song is still rendering, not all at the finish.
+constexpr int64_t kWritebackBytes = 4 << 20;
 
 }  // namespace
 
@@ -90,6 +93,7 @@ int WavOutput::Open(int sampleRate, int channels, int bits, int bufferMs, int pr
   ok_ = true;
   error_.clear();
   dataBytes_ = 0;
+  bytesSinceWriteback_ = 0;
   bytesSinceFlush_ = 0;
   flushBaseMs_ = 0;
   paused_ = 0;
@@ -135,6 +139,11 @@ int WavOutput::Write(const char* buf, int len) {
   }
   dataBytes_ += uint64_t(len);
   bytesSinceFlush_ += len;
+  bytesSinceWriteback_ += len;
+  if (bytesSinceWriteback_ >= kWritebackBytes) {
+    StartFileWriteback(&replacement_);
+    bytesSinceWriteback_ = 0;
+  }
   return 0;
 }
 

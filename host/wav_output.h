@@ -56,6 +56,7 @@ class WavOutput : public OutputDevice {
   PcmFormat format_;
   uint64_t dataBytes_ = 0;
   int64_t bytesSinceFlush_ = 0;
+  int64_t bytesSinceWriteback_ = 0;  // written since the disk was last asked to start
   int flushBaseMs_ = 0;
   int paused_ = 0;
   bool ok_ = true;

@@ -30,6 +30,11 @@ uint32_t BeginFileReplacement(const char* path, FileReplacement* replacement,
 // Flushes and syncs the new contents and renames them over the target. 1 when a
 // write failed or the rename was refused; the target then keeps its old contents.
 uint32_t CommitFileReplacement(FileReplacement* replacement);
+// Hands what was written so far to the disk without waiting for it, so that a long
+// write (a WAV of a whole song) overlaps its own sync and the finish has only the
+// tail left to wait for. Only a hint: nothing happens where the platform has no call
+// for it, and a failure shows at the finish.
+void StartFileWriteback(FileReplacement* replacement);
 // Drops the new contents; the target is untouched.
 void AbandonFileReplacement(FileReplacement* replacement);
 

@@ -113,6 +113,15 @@ uint32_t FinishFileReplacement(FileReplacement* r) {
   return ok ? 0 : 1;
 }
 
+void StartFileWriteback(FileReplacement* r) {
+  if (!r->stream) return;
+  FILE* file = StreamFile(r->stream);
+  if (std::fflush(file) != 0) return;
+#ifdef __linux__
+  sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 uint32_t CommitFileReplacement(FileReplacement* r) {
   if (r->stream && FinishFileReplacement(r) != 0) return 1;
   if (!r->temporary) return 1;

@@ -134,6 +134,9 @@ uint32_t CommitFileReplacement(FileReplacement* r) {
   return ok ? 0 : 1;
 }
 
+// Windows has no call that starts a file's write-back without waiting for it.
+void StartFileWriteback(FileReplacement*) {}
+
 void AbandonFileReplacement(FileReplacement* r) {
   if (r->stream) StreamClose(r->stream);
   if (r->temporary) DeleteFileA(r->temporary);
