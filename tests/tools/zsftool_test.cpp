@@ -115,6 +115,12 @@ TEST(Zsftool, PackFailures) {
   ExpectFailure({"pack", dir.file("missing.it"), "--pack", p, "-o", o}, {"zsftool: " + dir.file("missing.it") + ": open: "});
   ExpectFailure({"pack", dir.file("a.it"), "--pack", "/tmp/elsewhere.zsp", "-o", dir.file("o")}, {"must lie in the output folder"});
   ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--tag", "x"}, {"NAME=VALUE"});
+  // A song version that cannot hold sample offsets is written, but not without a word.
+  ToolRun old = Tool({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", "1.11", "-q"});
+  EXPECT_EQ(0, old.status) << old.out;
+  EXPECT_NE(std::string::npos, old.out.find("a.zsf: songs of version 1.11 hold no sample offsets (they came with 1.12)"))
+      << old.out;
+  std::remove(dir.file(p).c_str());
   for (const char* version : {"two", "1.256", "1000.1"})
     ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", version}, {"--version: check"});
   ExpectFailure({"synth", "demo", "-o", dir.file("demo.xm")}, {"*.it"});

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "container/zsf_format.h"
 #include "tools/zsftool/batch_report.h"
 #include "tools/pack/module_folder.h"
 #include "tools/pack/module_packer.h"
@@ -121,6 +122,17 @@ int Pack(const PackCommandOptions& c) {
   if (!packed || !zsfpack::WritePackResult(result, c.outDir, packPath, &error)) {
     report.Finish(0);
     return zsftool::Fail(error.Text() + "; nothing written");
+  }
+  // Songs before the version that stores sample offsets cannot be rebuilt once they
+  // hold samples: say so rather than leave songs behind that quietly do not play.
+  if (!VersionAtLeast(o.songMajor, o.songMinor, kZsfSampleOffsetFrom)) {
+    for (const zsfpack::PackedSong& song : result.songs) {
+      if (song.sampleCount == 0) continue;
+      std::fprintf(stderr, "zsftool: note: %s: songs of version %s hold no sample offsets (they came with %s), so "
+                   "its %u samples cannot be played or exported\n",
+                   (c.outDir + "/" + song.fileName).c_str(), VersionText({o.songMajor, o.songMinor}).c_str(),
+                   VersionText(kZsfSampleOffsetFrom).c_str(), song.sampleCount);
+    }
   }
   if (!report.quiet()) {
     for (const zsfpack::PackedSong& song : result.songs) {
