@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <tuple>
 
 #include "collection/collection.h"
@@ -208,6 +209,9 @@ TEST(Zsftool, PackInfoListsDumpsAndFails) {
   for (const char* part : {"\"kick\"", "empty", "3 slots"}) EXPECT_NE(std::string::npos, r.out.find(part)) << r.out;
   EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4}), ReadFile(dir.file("d/0000.raw")));
   EXPECT_FALSE(FileExists(dir.file("d/0002.raw"))) << "not wanted";
+  std::filesystem::create_directories(dir.file("e/0000.raw"));
+  ExpectFailure({"pack-info", dir.file("p.zsp"), "--password", "pass", "--dump", dir.file("e")},
+                {dir.file("e/0000.raw") + ": dump: Is a directory"});
   WriteFile(dir.file("song.zsf"), std::string("ZSF1 not a pack"));
   const FormatVersion newer{kZspHighest.major, uint8_t(kZspHighest.minor + 1)};
   std::vector<uint8_t> newPack(kZspMagic, kZspMagic + sizeof kZspMagic);

@@ -11,6 +11,7 @@
 
 #include "container/byte_stream.h"
 #include "container/failure.h"
+#include "platform/file_replace.h"
 #include "samples/sample_store.h"
 #include "samples/zsp_format.h"
 #include "samples/zsp_reader.h"
@@ -102,10 +103,10 @@ int PackInfo(const PackInfoOptions& o) {
       char name[32];
       std::snprintf(name, sizeof name, "%04u.raw", i);
       const std::string path = o.dump + "/" + name;
-      FILE* f = std::fopen(path.c_str(), "wb");
-      if (!f) return zsftool::Fail(path + ": dump: " + std::strerror(errno));
-      const bool ok = std::fwrite(r.data, 1, r.size, f) == r.size;
-      if (std::fclose(f) != 0 || !ok) return zsftool::Fail(path + ": dump: write failed");
+      // A dump may land on files of an earlier one: each is replaced whole or not at all.
+      int error = 0;
+      if (WriteWholeFile(path.c_str(), r.data, r.size, &error) != 0)
+        return zsftool::Fail(path + ": dump: " + std::strerror(error));
     }
   }
   return 0;
