@@ -33,13 +33,15 @@ class Terminal : public ::testing::Test {
     ASSERT_TRUE(term_->ReadUntil("Demo (Unknown artist) (")) << term_->screen();
     ASSERT_TRUE(term_->ReadUntil(" / 0:3")) << "status line: " << term_->screen();
   }
-  // Types KEYS one by one, each once the dialog has been drawn after the one before.
+  // Types KEY (one key, perhaps an escape sequence) once the dialog has been drawn
+  // after the key before.
+  void PressInDialog(const std::string& key) {
+    ASSERT_TRUE(term_->ReadUntil("Ctrl-D ends", mark_)) << term_->screen();
+    mark_ = term_->screen().size();
+    ASSERT_TRUE(term_->Type(key));
+  }
   void TypeInDialog(const std::string& keys) {
-    for (char key : keys) {
-      ASSERT_TRUE(term_->ReadUntil("Ctrl-D ends", mark_)) << term_->screen();
-      mark_ = term_->screen().size();
-      ASSERT_TRUE(term_->Type(std::string(1, key)));
-    }
+    for (char key : keys) PressInDialog(std::string(1, key));
   }
   TempDir dir_;
   std::unique_ptr<PtySession> term_;
@@ -86,7 +88,10 @@ TEST_F(Terminal, DialogsByKeys) {
 
   MadeSong song = MakeTaggedSong(dir_, "keys", {{"title", "T"}});
   Start({"--info", song.path});
-  TypeInDialog("\t ");          // list -> Add Tag (Edit is disabled), press
+  PressInDialog("\x1b[B");  // the arrow selects the first tag in the list
+  TypeInDialog("\t ");      // -> Edit Tag, press
+  TypeInDialog("\x7fU\r");  // the value offered, replaced
+  TypeInDialog("\t ");          // -> Add Tag, press
   TypeInDialog("Yeaz\x7fr\r");  // the name, with a correction
   TypeInDialog("2004\r");
   TypeInDialog("\x04");  // Ctrl-D closes as OK
@@ -94,7 +99,7 @@ TEST_F(Terminal, DialogsByKeys) {
   EXPECT_TRUE(term_->Cooked());
   uint16_t n = 0;
   char* text = ReadTagText(song.path.c_str(), &n);
-  EXPECT_EQ("title=T\nyear=2004\n", std::string(text ? text : "", n));
+  EXPECT_EQ("title=U\nyear=2004\n", std::string(text ? text : "", n));
   std::free(text);
 }
 

@@ -123,9 +123,9 @@ TEST_F(Zsfplay, SeveralSongsAndCollectionTracksGoToAFolderAndFailuresAreNamed) {
   EXPECT_EQ(1, r.exitCode);
   EXPECT_NE(std::string::npos, r.err.find("not played: set.zgm,3, set.zgm,0, set.zgm,-2, set.zgm,abc, nopack.zgm, "
                                           "zgm://nopack.zgm,1, zgm://absent.zgm,1\n")) << r.err;
-  for (const char* reason : {"set.zgm,3: track: the collection has no entry 3\n",
+  for (const char* told : {"set.zgm,3: track: the collection has no entry 3\n",
                              "nopack.zgm: collection: it holds no sample pack\n"})
-    EXPECT_NE(std::string::npos, r.err.find(reason)) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(told)) << r.err;
   EXPECT_TRUE(Pcm("tracks/set-1.wav") == reference_);
   EXPECT_TRUE(Pcm("tracks/set.wav") == reference_);
   EXPECT_TRUE(Pcm("tracks/set-2.wav") == Pcm("out/second.wav"));

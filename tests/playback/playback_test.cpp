@@ -339,6 +339,18 @@ TEST_F(Playback, StartsThatFailLeaveNothingOpenAndStoreNoLength) {
   host_.SetOpenResult(500);
   EXPECT_EQ(0, host_.Play(song.path)) << "the next play works";
   ASSERT_TRUE(host_.WaitForEndMessages(1));
+  host_.Stop();
+  // A song that loads but whose samples the rebuild cannot place (a version before
+  // sample offsets).
+  SongOptions old;
+  old.version = {1, 11};
+  MadeSong unplaced = MakeTestSong(dir_, "old", 1, old);
+  const size_t opens = host_.Opens().size();
+  const int closes = host_.CloseCount();
+  EXPECT_EQ(1, host_.Play(unplaced.path));
+  EXPECT_EQ(host_.Opens().size() - opens, static_cast<size_t>(host_.CloseCount() - closes));
+  EXPECT_EQ(1, host_.EndMessages());
+  EXPECT_EQ(-1000, host_.record()->GetLength());
 }
 
 // Standard input reads TEXT, then ends, until this object goes.

@@ -311,11 +311,16 @@ TEST(ZspReader, PacksThatLie) {
   pack[pAt + 5] ^= 0xFF;
   ASSERT_EQ(0u, Rc(pack, &store));
   EXPECT_EQ(nullptr, store->entries[0].data);
-  // Truncated anywhere: what arrived loads; a length cut inside its own field reads
+  // Longer than its slots: the rest is ignored. Truncated anywhere: what arrived loads; a length cut inside its own field reads
   // as the bytes of it that arrived (300's low byte).
   for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{0, 0}, {1, 36}, {2, 3}}) {
     for (bool compress : {false, true}) {
       const auto whole = MakePack({Pcm(Ramp(300)), Pcm(Ramp(300, 5)), Pcm(Ramp(300, 9))}, Options(major, minor, compress));
+      auto longer = whole;
+      longer.insert(longer.end(), 9, 0x5A);
+      ASSERT_EQ(0u, Rc(longer, &store)) << "bytes after the last slot are not read";
+      EXPECT_EQ(3u, store->heldCount);
+      EXPECT_EQ(Ramp(300, 9), Bytes(store->entries[2]));
       for (size_t cut = 0; cut < whole.size(); cut += 7) {
         if (Rc(std::vector<uint8_t>(whole.begin(), whole.begin() + cut), &store) != 0) continue;
         for (uint32_t i = 0; i < store->heldCount; ++i)

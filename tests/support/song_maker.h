@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "container/zsf_format.h"
 #include "support/files.h"
 #include "tools/pack/module_packer.h"
 #include "tools/synth/module_synth.h"
@@ -20,6 +21,7 @@ struct SongOptions {
   std::string password;              // non-empty: the pack is scrambled with it
   bool vorbis = false;               // Vorbis-coded entries
   std::vector<std::pair<std::string, std::string>> tags;
+  FormatVersion version = kZsfHighestAccepted;  // the song's
 };
 
 struct MadeSong {
@@ -41,6 +43,8 @@ inline MadeSong MakeSongFromSpec(const TempDir& dir, const std::string& base, co
   pack.vorbis = options.vorbis;
   pack.packName = base + ".zsp";
   pack.tags = options.tags;
+  pack.songMajor = options.version.major;
+  pack.songMinor = options.version.minor;
   zsfpack::PackResult result;
   zsfpack::PackError error;
   if (!zsfpack::PackModules({{dir.file(base + kExtensions[options.kind & 3]), module.bytes}}, pack, &result, &error) ||
