@@ -69,7 +69,9 @@ void ExpectRampOnTheLeft(const zsfsynth::ModuleSpec& spec, uint32_t kind, uint32
   }
   int after = 0;
   for (size_t f = top + 6000; f < top + 8000; ++f) after = std::max(after, std::abs(left[f]));
-  if (ends) EXPECT_LT(after, range / 50) << "sound after the sample's end";
+  if (ends) {
+    EXPECT_LT(after, range / 50) << "sound after the sample's end";
+  }
   if (kind == zsfmod::kKindIt) {
     EXPECT_TRUE(std::all_of(right.begin(), right.end(), [](int v) { return v == 0; })) << "the right channel is not silent";
   }
