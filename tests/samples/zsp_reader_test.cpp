@@ -200,7 +200,7 @@ TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
   EXPECT_EQ(0, plain->scrambled);
   EXPECT_EQ(0x10, plain->entries[0].data[0]) << "without the flag nothing is descrambled";
   // Writer and reader are inverse for every form; a wrong key gives other bytes, never a refusal.
-  for (int32_t key : {7, -3, -49}) {
+  for (int32_t key : {7, -3, -49, 49}) {
     for (auto [major, minor] : std::vector<std::pair<uint8_t, uint8_t>>{{1, 23}, {2, 2}, {2, 3}}) {
       for (bool compress : {false, true}) {
         const auto pack = MakePack({Pcm(Ramp(4096), 16), Empty()}, Options(major, minor, compress, key));

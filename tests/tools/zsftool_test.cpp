@@ -126,6 +126,7 @@ TEST(Zsftool, PackFailures) {
     ExpectFailure({"pack", dir.file("a.it"), "--pack", p, "-o", o, "--version", version}, {"--version: check"});
   ExpectFailure({"synth", "demo", "-o", dir.file("demo.xm")}, {"*.it"});
   ExpectFailure({"synth", "glide", "-o", dir.file("glide.it")}, {"*.s3m"});
+  ExpectFailure({"synth", "multisample", "-o", dir.file("multi.it")}, {"*.xm"});
 }
 
 TEST(Zsftool, TagsPrintsSetsRemovesAndRefuses) {
