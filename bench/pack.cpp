@@ -76,7 +76,7 @@ void Pack(benchmark::State& state, bool compress) {
   for (auto _ : state) {
     zsfpack::PackResult result;
     zsfpack::PackError error;
-    if (!zsfpack::PackModuleFiles({w.module}, o, &result, &error) ||
+    if (!zsfpack::PackModuleFiles({zsfpack::ModuleSource{w.module, "", 0}}, o, &result, &error) ||
         !zsfpack::WritePackResult(result, w.dir, w.dir + "/big.zsp", &error)) {
       state.SkipWithError(error.Text().c_str());
       return;

@@ -150,7 +150,7 @@ struct SongInput {
 
 // Touches every mixed sample, so the sanitizers see reads of what the mixer handed over.
 inline void TouchMix(void*, int32_t** samples, int channels, long frames) {
-  static volatile int32_t sink;
+  [[maybe_unused]] static volatile int32_t sink;
   if (frames < 0 || frames > 1024 || channels < 1 || channels > 2 || (frames > 0 && !samples)) std::abort();
   int32_t sum = 0;
   for (long i = 0; i < frames * channels; ++i) sum ^= samples[0][i];

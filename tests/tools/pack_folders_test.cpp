@@ -149,4 +149,9 @@ TEST(PackFolders, ASkippedModuleLeavesNoSamplesInThePack) {
   EXPECT_NE(std::string::npos, both.skipped[0].reason.find(VersionText(kZspWidthAttributeFrom)))
       << both.skipped[0].Text();
   EXPECT_TRUE(alone.pack == both.pack);
+  // Without skipping, a module file that cannot be read stops the run, named.
+  o.skipUnpackable = false;
+  TempDir dir;
+  EXPECT_FALSE(zsfpack::PackModuleFiles({zsfpack::ModuleSource{dir.file("gone.it"), "", 0}}, o, &both, &error));
+  EXPECT_EQ(dir.file("gone.it"), error.path);
 }

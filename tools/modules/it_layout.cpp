@@ -30,8 +30,6 @@ bool ReadItLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
   if (insNum > kItMaxCount) return Fail(error, "IT: " + std::to_string(insNum) + " instruments (at most 256)");
   if (smpNum > kItMaxCount) return Fail(error, "IT: " + std::to_string(smpNum) + " samples (at most 256)");
   if (patNum > kItMaxCount) return Fail(error, "IT: " + std::to_string(patNum) + " patterns (at most 256)");
-  for (int ch = 0; ch < 64; ++ch)
-    if (!(h[0x40 + ch] & 128)) out->channels++;
 
   c.skip(ordNum);
   std::vector<uint32_t> insOff(insNum), smpOff(smpNum);

@@ -41,7 +41,6 @@ struct ModuleLayout {
   std::string title;
   std::string artist; // only where the format has a place for it (else empty)
   std::string variant;// MOD: the tag ("M.K.", "8CHN", ...) or "15-sample"
-  uint16_t channels = 0;
   // Only samples that hold data (bytes > 0), in the module's own order.
   std::vector<SampleLayout> samples;
 };

@@ -41,7 +41,6 @@ bool ReadModLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::str
   } else {
     out->variant = std::string(reinterpret_cast<const char*>(file.data() + kModTagAt), 4);
   }
-  out->channels = static_cast<uint16_t>(channels);
 
   ByteCursor c(file.data(), file.size());
   const uint8_t* title = c.span(kModTitleSize);

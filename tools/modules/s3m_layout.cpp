@@ -20,8 +20,6 @@ bool ReadS3mLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::str
   if (ordNum == 0) return Fail(error, "S3M: no orders");
   if (insNum > kS3mMaxCount) return Fail(error, "S3M: " + std::to_string(insNum) + " instruments (at most 256)");
   if (patNum > kS3mMaxCount) return Fail(error, "S3M: " + std::to_string(patNum) + " patterns (at most 256)");
-  for (int ch = 0; ch < 32; ++ch)
-    if (h[0x40 + ch] < 16) out->channels++;
   const SampleLayout::Encoding encoding =
       ffi == kS3mFfiSigned ? SampleLayout::kSigned : SampleLayout::kUnsigned;
 

@@ -35,7 +35,6 @@ bool ReadXmLayout(const std::vector<uint8_t>& file, ModuleLayout* out, std::stri
   if (instruments > kXmMaxInstruments)
     return Fail(error, "XM: " + std::to_string(instruments) + " instruments (at most 128)");
   if (channels > kXmMaxChannels) return Fail(error, "XM: " + std::to_string(channels) + " channels (at most 64)");
-  out->channels = channels;
   c.seek(kXmHeaderSizeAt + headerSize);
   if (!c.ok()) return Fail(error, "XM: header cut short");
 

@@ -546,13 +546,6 @@ bool PackModuleFiles(const std::vector<ModuleSource>& files, const PackOptions& 
   return batch.Finish(error);
 }
 
-bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& options,
-                     PackResult* result, PackError* error) {
-  std::vector<ModuleSource> files;
-  for (const std::string& path : paths) files.push_back(ModuleSource{path, std::string(), 0});
-  return PackModuleFiles(files, options, result, error);
-}
-
 bool WritePackResult(const PackResult& result, const std::string& outDir, const std::string& packPath,
                      PackError* error) {
   std::string reason;

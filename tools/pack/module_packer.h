@@ -104,8 +104,6 @@ bool PackModules(const std::vector<ModuleInput>& modules, const PackOptions& opt
 // stem (else the module's name) with the song's extension.
 bool PackModuleFiles(const std::vector<ModuleSource>& files, const PackOptions& options,
                      PackResult* result, PackError* error);
-bool PackModuleFiles(const std::vector<std::string>& paths, const PackOptions& options,
-                     PackResult* result, PackError* error);
 
 // Writes the songs into OUT_DIR (made if missing) and the pack to PACK_PATH. Every
 // file goes to a temporary name beside its target and is synced; only when all are
