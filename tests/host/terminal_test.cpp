@@ -77,7 +77,9 @@ TEST_F(Terminal, NextEndsTheLastSongAndASignalFails) {
 
 TEST_F(Terminal, DialogsByKeys) {
   Start({"--config"});
-  TypeInDialog("\t\t ");  // edit -> 8 Bit -> Mono (the disabled box is skipped), tick
+  TypeInDialog("\t\t\t");  // edit -> 8 Bit -> Mono (the disabled box is skipped) -> the next
+  PressInDialog("\x1b[Z");  // and back (Shift-Tab)
+  TypeInDialog(" ");       // tick
   TypeInDialog("\x1b");   // ignored
   TypeInDialog("\r");     // OK
   EXPECT_EQ(0, term_->Wait());
