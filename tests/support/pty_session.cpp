@@ -61,8 +61,13 @@ bool PtySession::Type(const std::string& keys) {
 
 int PtySession::Wait() {
   int status = 0;
-  // Drain the terminal so the program never blocks on output while ending.
-  while (waitpid(pid_, &status, WNOHANG) == 0) ReadSome(50);
+  // Drain the terminal so the program never blocks on output while ending; one that
+  // does not end (a test's keys went astray) is killed after a long safety limit.
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > limit) kill(pid_, SIGKILL);
+    ReadSome(50);
+  }
   pid_ = -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

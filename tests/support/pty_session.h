@@ -25,7 +25,7 @@ class PtySession {
   bool ReadUntil(const std::string& text, size_t from = 0);
   bool Type(const std::string& keys);
   // Waits for the program to end, reading what it still shows; its exit status, or
-  // 128 + the signal that ended it.
+  // 128 + the signal that ended it (9 when it was still running after a minute).
   int Wait();
   // The line discipline is shared by both ends: line mode with echo, as a shell left it.
   bool Cooked() const;
