@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/build_paths.h"
 #include "support/engine_render.h"
 #include "support/files.h"
 

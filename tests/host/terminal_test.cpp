@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "support/build_paths.h"
 #include "support/files.h"
 #include "support/pty_session.h"
 #include "support/song_maker.h"

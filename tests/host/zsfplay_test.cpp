@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "collection/zgm_writer.h"
+#include "support/build_paths.h"
 #include "support/engine_render.h"
 #include "support/files.h"
 #include "support/process.h"

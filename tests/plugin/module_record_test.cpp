@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "support/build_paths.h"
 #include "support/files.h"
 #include "support/test_host.h"
 

@@ -58,7 +58,9 @@ std::optional<Bytes8> Derive(const SampleStore* s, int version, uint32_t entry, 
     const uint32_t placed = version == 1 ? DeriveSample(s, &into, entry, t, a, static_cast<uint8_t>(gain))
                                          : DeriveSampleFromSource(s, &into, entry, t, a, b, gain, table);
     EXPECT_EQ(extra ? 1u : 0u, placed);
-    if (!extra) EXPECT_EQ(*bytes, Bytes8(place.begin(), place.begin() + out.size));
+    if (!extra) {
+      EXPECT_EQ(*bytes, Bytes8(place.begin(), place.begin() + out.size));
+    }
     EXPECT_EQ(0xEE, place.back());
   }
   if (keep) *keep = out;

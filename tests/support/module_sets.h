@@ -11,6 +11,7 @@
 
 #include "container/file_kind.h"
 #include "container/song.h"
+#include "support/build_paths.h"
 #include "support/files.h"
 #include "tools/modules/module_layout.h"
 #include "tools/pack/module_packer.h"

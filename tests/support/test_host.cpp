@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include "support/build_paths.h"
+
 namespace zsftest {
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "collection/collection.h"
 #include "samples/zsp_format.h"
+#include "support/build_paths.h"
 #include "support/files.h"
 #include "support/module_sets.h"
 #include "support/process.h"

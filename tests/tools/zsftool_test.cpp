@@ -12,6 +12,7 @@
 #include "container/zsf_format.h"
 #include "container/zsf_writer.h"
 #include "samples/zsp_format.h"
+#include "support/build_paths.h"
 #include "support/files.h"
 #include "support/module_sets.h"
 #include "support/song_parts.h"
