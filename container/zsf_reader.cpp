@@ -57,6 +57,11 @@ bool AllocateSampleArrays(SongBody* body, uint32_t count) {
 // DeriveIntoImage's answer when the song's samples cannot be placed straight into
 // the image: the usual derivation then runs.
 constexpr uint32_t kNotPlaced = 2;
+// The largest module image assembled while loading. The image is allocated whole
+// before any sample is made, so the body's declared layout alone decides its size:
+// past this (no real module comes near), the usual load takes over, which allocates
+// sample by sample and stops at the first that fails.
+constexpr uint64_t kLargestImageBuiltInPlace = uint64_t{256} << 20;
 
 // Moves a derived sample into the song's record. A derivation that succeeded with
 // no bytes made an empty sample, not a missing one: it gets an empty buffer so the
@@ -296,6 +301,7 @@ uint32_t ZsfFormat::DeriveIntoImage(const SampleSourceTable& table, SongBody* bo
   if (!PlanInOrderLayout(body->structureSize, count, body->sampleSizes, body->sampleOffsets, &total)) {
     return kNotPlaced;
   }
+  if (total > kLargestImageBuiltInPlace) return kNotPlaced;
   // The image is sized by the body's declared sizes before any sample is made: a size
   // its source cannot reach (a damaged or hostile body) must not become an allocation.
   // The usual load then refuses it, with the reason.
