@@ -101,7 +101,7 @@ uint32_t AssembleModuleImage(const SongBody& body, uint8_t versionMajor, ModuleF
         located.size() < body.sampleCount) {
       return Refuse(failure, "rebuild",
                     "the song stores no sample offsets (songs store them from version " +
-                        VersionText(kZsfSampleOffsetFrom.major, kZsfSampleOffsetFrom.minor) + ")");
+                        VersionText(kZsfSampleOffsetFrom) + ")");
     }
     offsets = located.data();
   }
