@@ -185,7 +185,7 @@ TEST_F(Zsfplay, UsageAndLoadingFailures) {
   const Case cases[] = {
       {{}, 1, {"no NAME"}},
       {{"--no-such-option", "x.zsf"}, 1, {}},
-      {{"-o", "out.wav", "a.zsf", "b.zsf"}, 1, {"FOLDER/"}},
+      {{"-o", "out.wav", "first.zsf", "second.zsf"}, 1, {"FOLDER/"}},
       {{"--titles", missing}, 1, {missing, "No such file"}},
       {{"--titles", "zgm://" + dir_.file("set.zgm") + ",2"}, 1, {"cannot open " + dir_.file("set.zgm")}},
       {{"-q", "-o", "./", "junk.zsf", missing}, 1, {"junk.zsf:", missing + ": cannot open", "not played: junk.zsf, " + missing}},
@@ -203,7 +203,7 @@ TEST_F(Zsfplay, UsageAndLoadingFailures) {
   }
   ProcessResult r = Run({"--titles", missing});  // still one line per name, as the plug-in answered
   EXPECT_EQ("\t-1000\n", r.out.substr(r.out.find('\t')));
-  EXPECT_FALSE(FileExists(dir_.file("junk.wav")) || FileExists(dir_.file("missing.wav")));
+  for (const char* wav : {"junk.wav", "missing.wav", "out.wav"}) EXPECT_FALSE(FileExists(dir_.file(wav))) << wav;
 }
 
 }  // namespace
