@@ -150,9 +150,12 @@ TEST(PackFolders, ASkippedModuleLeavesNoSamplesInThePack) {
   EXPECT_NE(std::string::npos, both.skipped[0].reason.find(VersionText(kZspWidthAttributeFrom)))
       << both.skipped[0].Text();
   EXPECT_TRUE(alone.pack == both.pack);
-  // Without skipping, a module file that cannot be read stops the run, named.
+  // Without skipping, a module file that cannot be read or packed stops the run, named.
   o.skipUnpackable = false;
   TempDir dir;
-  EXPECT_FALSE(zsfpack::PackModuleFiles({zsfpack::ModuleSource{dir.file("gone.it"), "", 0}}, o, &both, &error));
-  EXPECT_EQ(dir.file("gone.it"), error.path);
+  WriteFile(dir.file("cut.it"), std::vector<uint8_t>(SynthModules()[0].bytes.begin(), SynthModules()[0].bytes.begin() + 200));
+  for (const char* name : {"gone.it", "cut.it"}) {
+    EXPECT_FALSE(zsfpack::PackModuleFiles({zsfpack::ModuleSource{dir.file(name), "", 0}}, o, &both, &error)) << name;
+    EXPECT_EQ(dir.file(name), error.path);
+  }
 }
