@@ -145,6 +145,10 @@ TEST(SampleDerivation, Joins) {
     EXPECT_FALSE(Derive(s.get(), 1, 0, 3, second, 0, 100, nullptr, nullptr, &why)) << second;
     EXPECT_EQ(reason, why);
   }
+  const std::vector<uint32_t> firstOnly = {0};  // the second part's body was not loaded: it is the one named
+  auto partial = StoreOf({{{1, 2}, 8}, {{3, 4}, 8}}, true, &firstOnly);
+  EXPECT_FALSE(Derive(partial.get(), 1, 0, 3, 1, 0, 100, nullptr, nullptr, &why));
+  EXPECT_EQ("pack entry 1 holds no data (its body is missing or damaged)", why);
   // Version 2: through the source table; the second part as long as A's sample, silent.
   auto v2 = StoreOf({{{1, 2, 3}, 8}, {{7, 8}, 8}, {Le16({5}), 16}});
   SampleSourceTable table;
