@@ -11,6 +11,7 @@
 #include "support/files.h"
 #include "support/module_sets.h"
 #include "support/process.h"
+#include "tools/modules/module_formats.h"
 #include "tools/modules/module_kind.h"
 
 using namespace zsftest;
@@ -33,11 +34,14 @@ struct Placed {
 
 TEST(PackModuleKind, ComesFromTheContent) {
   const std::vector<TestModule>& m = SynthModules();
-  std::vector<uint8_t> fifteenCut = m[9].bytes;
+  std::vector<uint8_t> fifteenCut = m[9].bytes, fifteenTuned = m[9].bytes;
   fifteenCut.resize(fifteenCut.size() - 1);
+  fifteenTuned[zsfmod::kModTitleSize + 24] = 15;  // the first sample's finetune and volume at their highest
+  fifteenTuned[zsfmod::kModTitleSize + 25] = 64;
   const std::vector<std::pair<std::vector<uint8_t>, int>> cases = {
       {m[0].bytes, zsfmod::kKindIt}, {m[4].bytes, zsfmod::kKindXm}, {m[6].bytes, zsfmod::kKindS3m},
       {m[7].bytes, zsfmod::kKindMod}, {m[8].bytes, zsfmod::kKindMod}, {m[9].bytes, zsfmod::kKindMod},
+      {fifteenTuned, zsfmod::kKindMod},
       // The old 15-sample MOD has no signature: taken only when its layout fits the file.
       {fifteenCut, -1}, {std::vector<uint8_t>(4000, ' '), -1}, {{}, -1}};
   for (size_t i = 0; i < cases.size(); ++i) {
