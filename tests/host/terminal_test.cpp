@@ -87,7 +87,7 @@ TEST_F(Terminal, DialogsByKeys) {
   TypeInDialog("\x1b");   // ignored
   TypeInDialog("\r");     // OK
   EXPECT_EQ(0, term_->Wait());
-  EXPECT_NE(std::string::npos, term_->screen().find("[x] Mono"));
+  EXPECT_NE(std::string::npos, term_->screen().find(">[x] Mono")) << "ticked, with the focus mark";
   EXPECT_TRUE(term_->Cooked());
   std::vector<uint8_t> store = ReadFile(dir_.file("registry.reg"));
   EXPECT_NE(std::string::npos, std::string(store.begin(), store.end()).find("\"Mono\"=dword:00000001"));
