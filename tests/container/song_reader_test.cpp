@@ -84,6 +84,9 @@ TEST(ZsfReader, RefusesWhatItCannotReadFaithfully) {
   std::vector<uint8_t> out;
   std::string error;
   EXPECT_FALSE(WriteZsf(MakeZsf(2, 3, ".IT", Ramp(8), {}), &out, &error));
+  ZsfSong underived = MakeZsf(1, 14, ".IT", Ramp(8), {{{1, 2}}});
+  underived.samples[0].code = 1;  // derivation fields came with 1.15
+  EXPECT_FALSE(WriteZsf(underived, &out, &error));
   // A join needs its second entry read: only the extra list makes that happen.
   ZsfSong join = MakeZsf(1, 19, ".IT", Ramp(64), {});
   ZsfV1Sample s;

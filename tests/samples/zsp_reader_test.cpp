@@ -212,6 +212,9 @@ TEST(ZspReader, DescramblingSubtractsUpTo22AndXorsFrom23) {
       }
     }
   }
+  std::vector<uint8_t> out;
+  std::string error;
+  for (int32_t key : {-50, 50}) EXPECT_FALSE(WriteZsp({Empty()}, Options(2, 3, false, key), &out, &error)) << key;
   // Coded entries are descrambled before decoding: the audio comes out, not zeros.
   ZspEntry coded;
   coded.kind = ZspEntry::Kind::Coded;
