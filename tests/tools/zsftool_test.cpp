@@ -56,6 +56,8 @@ TEST(Zsftool, SynthPackExportAndInfo) {
   TempDir dir;
   ASSERT_EQ(0, Tool({"synth", "demo", "-o", dir.file("demo.it")}).status);
   EXPECT_TRUE(ReadFile(dir.file("demo.it")) == zsfsynth::MakeDemoTune());
+  ASSERT_EQ(0, Tool({"synth", "glide", "-o", dir.file("glide.s3m")}).status);
+  EXPECT_TRUE(ReadFile(dir.file("glide.s3m")) == SynthBytes(zsfsynth::GlideSpec(), zsfmod::kKindS3m));
   WriteFile(dir.file("multi.xm"), SynthModules()[4].bytes);
   ToolRun r = Tool({"pack", dir.file("demo.it"), dir.file("multi.xm"), "--pack", "both.zsp", "-o", dir.file("out"), "--tune",
                 "--version", "1.19", "--pack-version", "1.36", "--compress", "--password", "Swordfish", "--tag", "album=Both"});
