@@ -221,7 +221,7 @@ TEST(ModuleLayout, AbsurdCountsOffsetsAndImpossibleDataAreNamed) {
       {&it, 0, [&](auto* b) { Put32(b, sampleTable, 0x7FFFFFF0); }, "IT sample 1: header offset"},
       {&it, 0, [&](auto* b) { Put32(b, header1 + 0x48, 0xFFFFFFF0); }, "IT sample 2: data offset"},
       {&it, 0, [&](auto* b) { Put32(b, header0 + 0x30, 0x7FFFFFFF); }, "extends past the end of the file"},
-      {&it, 0, [&](auto* b) { Put32(b, header1 + 0x48, Get32(*b, header0 + 0x48)); }, "share data"},
+      {&it, 0, [&](auto* b) { Put32(b, header1 + 0x48, Get32(*b, header0 + 0x48)); }, "IT samples 1 and 2 share data at"},
       // Found by fuzzing: data lying over other samples' headers, or a pattern inside
       // the offset tables, which the plain-PCM rewrite then changed under them.
       {&it, 0, [&](auto* b) { Put32(b, header0 + 0x48, header1 - 10); }, "lies over the header of sample"},
