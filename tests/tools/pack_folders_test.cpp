@@ -157,7 +157,8 @@ TEST(PackFolders, ASkippedModuleLeavesNoSamplesInThePack) {
   // Without skipping, a module file that cannot be read or packed stops the run, named.
   o.skipUnpackable = false;
   TempDir dir;
-  WriteFile(dir.file("cut.it"), std::vector<uint8_t>(SynthModules()[0].bytes.begin(), SynthModules()[0].bytes.begin() + 200));
+  const std::vector<uint8_t>& it = SynthModules()[0].bytes;
+  WriteFile(dir.file("cut.it"), std::vector<uint8_t>(it.begin(), it.begin() + 200));
   for (const char* name : {"gone.it", "cut.it"}) {
     EXPECT_FALSE(zsfpack::PackModuleFiles({zsfpack::ModuleSource{dir.file(name), "", 0}}, o, &both, &error)) << name;
     EXPECT_EQ(dir.file(name), error.path);
